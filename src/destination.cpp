@@ -1,0 +1,24 @@
+// Destination naming. Only the last path component is searched for a ".":
+// a list line must never move the copy into another directory.
+
+#include "destination.h"
+
+namespace lotpick {
+
+std::size_t extension_start(std::string_view name) {
+    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t component = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot <= component) return std::string_view::npos;
+    return dot;
+}
+
+std::string derive_destination(std::string_view destination, std::string_view picked) {
+    const std::size_t extension = extension_start(picked);
+    if (extension == std::string_view::npos) return std::string(destination);
+    std::string derived(destination.substr(0, extension_start(destination)));
+    derived.append(picked.substr(extension));
+    return derived;
+}
+
+}  // namespace lotpick

@@ -1,0 +1,19 @@
+// Destination naming: the destination takes the picked file's extension.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lotpick {
+
+// Where the extension of `name` starts: the last "." of its last path
+// component (after the last '/' or '\'), unless that "." is the component's
+// first byte. npos when there is none.
+std::size_t extension_start(std::string_view name);
+
+// The destination with its extension replaced by the picked name's, or with
+// it appended when the destination has none. A picked name without an
+// extension leaves the destination as it is.
+std::string derive_destination(std::string_view destination, std::string_view picked);
+
+}  // namespace lotpick

@@ -1,0 +1,30 @@
+// The done list: every name earlier runs picked, one entry per line in a file
+// of the current directory.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "platform/platform.h"
+
+namespace lotpick {
+
+struct DoneList {
+    platform::Buffer text;                          // owns the bytes the entries view
+    std::unordered_set<std::string_view> entries;   // lines of text, blank ones included
+};
+
+// The done list of the current directory. A list that cannot be read counts
+// as empty: a first run has none.
+DoneList load_done_list(const std::string& path);
+
+// A name is done when it is empty or equals a whole entry. Part of an entry
+// is not enough: with "pics/sunset.jpg" recorded, "sunset.jpg" is still new.
+bool is_done(std::string_view name, const DoneList& done);
+
+// Records a pick at the end of the done list file.
+std::optional<platform::Failure> append_done(const std::string& path, std::string_view name);
+
+}  // namespace lotpick

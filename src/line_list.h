@@ -1,0 +1,30 @@
+// List files: loading a whole file, counting its line ends, and finding the
+// name a pick index selects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace lotpick {
+
+// A name, its terminating zero byte included, fits 260 bytes.
+inline constexpr std::size_t max_name_length = 259;
+
+platform::Loaded load_text_file(const std::string& path);
+
+// A line end is a CR byte, or a LF byte that does not directly follow a CR:
+// CR LF, lone CR and lone LF each end one line.
+std::uint64_t count_line_ends(std::string_view text);
+
+// The name pick index k selects: skip k - 1 line ends (0 and 1 both mean the
+// first line), then any run of CR and LF bytes, and take the bytes up to the
+// next CR, LF or zero byte. The view points into `text`.
+std::string_view copy_line(std::string_view text, std::int64_t k);
+
+// The 1-based line of `text` on which the byte at `offset` stands.
+std::uint64_t line_number_at(std::string_view text, std::size_t offset);
+
+}  // namespace lotpick

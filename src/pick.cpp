@@ -1,0 +1,160 @@
+// The pick command's driver: checks the command line, runs the draw against
+// the done list, records and copies the pick, and does all of the printing.
+
+#include "pick.h"
+
+#include "destination.h"
+#include "done_list.h"
+#include "line_list.h"
+#include "platform/platform.h"
+#include "random_draw.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+namespace lotpick {
+namespace {
+
+constexpr const char* usage_text =
+    ">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it to destination";
+
+// Every diagnostic lotpick adds has this one shape.
+void report(const Console& console, std::string_view what, std::string_view path, std::string_view reason) {
+    std::fprintf(console.err, "lotpick: %.*s '%.*s': %.*s\n", static_cast<int>(what.size()), what.data(),
+                 static_cast<int>(path.size()), path.data(), static_cast<int>(reason.size()), reason.data());
+}
+
+std::string too_long_reason(std::size_t length) {
+    return std::to_string(length) + " bytes, at most " + std::to_string(max_name_length);
+}
+
+// Output waits for a line end, as on a terminal; a message that ends a line
+// goes out at once, also into a pipe.
+void flush_line(const Console& console) { std::fflush(console.out); }
+
+// A run whose output was lost did not succeed, whatever else it did.
+int finish(const Console& console, int status) {
+    if (std::fflush(console.out) != 0 || std::ferror(console.out)) {
+        report(console, "cannot write", "standard output", std::strerror(errno));
+        if (status == picked) status = incomplete;
+    }
+    return status;
+}
+
+struct Attempt {
+    std::int32_t index = 0;
+    std::string_view name;
+};
+
+// Draws until a name is not done, at most n times and at least once; when
+// every draw hits a done name, the last one stands. Empty when a drawn line
+// is too long to be a name.
+std::optional<Attempt> draw_until_new(std::string_view text, std::int32_t n, const DoneList& done,
+                                      const std::string& list_path, const Console& console) {
+    Attempt attempt;
+    std::int32_t attempts = 0;
+    do {
+        ++attempts;
+        attempt.index = draw_pick_index(n);
+        attempt.name = copy_line(text, attempt.index);
+        if (attempt.name.size() > max_name_length) {
+            const auto line = line_number_at(text, static_cast<std::size_t>(attempt.name.data() - text.data()));
+            report(console, "name too long in line " + std::to_string(line) + " of", list_path,
+                   too_long_reason(attempt.name.size()));
+            return std::nullopt;
+        }
+        if (!is_done(attempt.name, done)) break;
+        std::fprintf(console.out, "Selecting new file %d\n", attempt.index);
+        flush_line(console);
+    } while (attempts < n);
+    return attempt;
+}
+
+// LOTPICK_SEED, when set and not empty, replaces the clock. False after a
+// value that is not a seed.
+bool read_fixed_seed(const Console& console, std::optional<std::uint32_t>& seed) {
+    if (!console.seed || console.seed->empty()) return true;
+    seed = parse_seed(*console.seed);
+    if (!seed) report(console, "invalid LOTPICK_SEED", *console.seed, "expected a whole number from 0 to 4294967295");
+    return seed.has_value();
+}
+
+bool fits_name(std::string_view destination, const Console& console) {
+    if (destination.size() <= max_name_length) return true;
+    report(console, "destination too long", destination, too_long_reason(destination.size()));
+    return false;
+}
+
+// The record comes before the copy, and stays when the copy fails.
+int record_and_copy(std::int32_t n, const Attempt& pick, const std::string& target,
+                    const platform::DoneListPaths& done_paths, const Console& console) {
+    const std::string name(pick.name);
+    const auto record_failure = append_done(done_paths.append, name);
+    const auto copy_failure = platform::copy_file_atomically(name, target);
+    std::fprintf(console.out, "%d files picked %d\n%s\n", n, pick.index, name.c_str());
+    flush_line(console);
+
+    int status = picked;
+    if (record_failure) {
+        report(console, "cannot record pick in", done_paths.append, record_failure->reason);
+        status = incomplete;
+    }
+    if (copy_failure) {
+        report(console, "cannot copy '" + name + "' to", target, copy_failure->reason);
+        status = incomplete;
+    }
+    return status;
+}
+
+int pick_and_copy(const std::string& list_path, const std::string& destination,
+                  std::optional<std::uint32_t> fixed_seed, const Console& console) {
+    const platform::DoneListPaths done_paths = platform::done_list_paths();
+    const DoneList done = load_done_list(done_paths.load);
+    const platform::Loaded list = load_text_file(list_path);
+    if (!list.buffer) {
+        std::fprintf(console.out, "File: %s not found", list_path.c_str());
+        report(console, "cannot read list", list_path, list.failure.reason);
+        return refused;
+    }
+    const std::string_view text = list.buffer->view();
+    const std::uint64_t line_ends = count_line_ends(text);
+    if (line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+        report(console, "list too large", list_path, "more than 2147483647 line ends");
+        return refused;
+    }
+    const auto n = static_cast<std::int32_t>(line_ends);
+    // Seeded only once the list is in, so the time a load takes varies it.
+    seed_generator(fixed_seed ? *fixed_seed : platform::tick_count());
+
+    const std::optional<Attempt> pick = draw_until_new(text, n, done, list_path, console);
+    if (!pick) return refused;
+    const std::string target = derive_destination(destination, pick->name);
+    if (!fits_name(target, console)) return refused;
+    return record_and_copy(n, *pick, target, done_paths, console);
+}
+
+}  // namespace
+
+int run_pick(std::span<const std::string> args, const Console& console) {
+    if (args.size() < 3) {
+        std::fputs(usage_text, console.out);
+        return finish(console, refused);
+    }
+    std::optional<std::uint32_t> fixed_seed;
+    if (!read_fixed_seed(console, fixed_seed) || !fits_name(args[2], console)) return finish(console, refused);
+    return finish(console, pick_and_copy(args[1], args[2], fixed_seed, console));
+}
+
+int run_pick(int argc, char** argv) {
+    platform::buffer_standard_output();
+    const std::vector<std::string> args = platform::command_line_arguments(argc, argv);
+    Console console{stdout, stderr, std::nullopt};
+    if (const char* seed = std::getenv("LOTPICK_SEED")) console.seed = seed;
+    return run_pick(args, console);
+}
+
+}  // namespace lotpick

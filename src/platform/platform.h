@@ -1,0 +1,78 @@
+// The one interface between lotpick and the operating system: file loads, the
+// locked append, the atomic copy, the clock and the command line.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lotpick::platform {
+
+// Zero-filled memory from the platform's allocator, released by the same.
+struct BlockDeleter {
+    void operator()(char* block) const noexcept;
+};
+using Block = std::unique_ptr<char[], BlockDeleter>;
+
+// A null block means the allocator refused.
+Block allocate_zeroed(std::size_t bytes);
+
+// A whole file's bytes. One zero byte always follows the data, so the bytes
+// can be scanned as a C string as well as a sized range.
+struct Buffer {
+    Block bytes;
+    std::uint64_t size = 0;
+
+    std::string_view view() const { return {bytes.get(), static_cast<std::size_t>(size)}; }
+};
+
+// An operation that could not be done, with the platform's reason in words.
+struct Failure {
+    std::string reason;
+};
+
+struct Loaded {
+    std::optional<Buffer> buffer;  // empty on failure
+    Failure failure;
+};
+
+enum class Lock { none, shared };
+
+// Reads a whole file. A regular file is read by its size; anything else (a
+// pipe, a character device) is read until it ends. With Lock::shared the read
+// waits for any writer holding the exclusive lock of append_record.
+Loaded read_file(const std::string& path, Lock lock);
+
+// Appends `record` to the file at `path`, creating it when missing, preceded by
+// CR LF when the file is not empty. Runs under an exclusive lock that waits
+// for other readers and writers, and writes separator and record at once so a
+// concurrent run never sees half an entry.
+std::optional<Failure> append_record(const std::string& path, std::string_view record);
+
+// Replaces `target` with a byte-for-byte copy of `source`: the copy goes to a
+// temporary file beside the target and is renamed over it, so the old target
+// survives any failure. A symbolic link target has the file it names replaced.
+std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target);
+
+// Where the done list lives in the current directory. Loading and appending
+// name one file, whatever case the file system folds.
+struct DoneListPaths {
+    std::string load;
+    std::string append;
+};
+DoneListPaths done_list_paths();
+
+// Milliseconds from some fixed point, wrapping at 2^32.
+std::uint32_t tick_count();
+
+// The process's arguments, argument 0 first, as the platform splits them.
+std::vector<std::string> command_line_arguments(int argc, char** argv);
+
+// Makes standard output hold text until a line ends (or 256 bytes wait), the
+// same whether it is a terminal, a file or a pipe.
+void buffer_standard_output();
+
+}  // namespace lotpick::platform
