@@ -1,0 +1,231 @@
+// Whole runs of the driver in-process: what it prints, the status it returns
+// and the files it leaves behind.
+
+#include "pick.h"
+
+#include "support/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lotpick {
+namespace {
+
+using test::read_file;
+using test::write_file;
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string drain(std::FILE* file) {
+    std::rewind(file);
+    std::string bytes;
+    char chunk[4096];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, got);
+    std::fclose(file);
+    return bytes;
+}
+
+RunResult pick(std::vector<std::string> args, std::optional<std::string> seed) {
+    args.insert(args.begin(), "lotpick");
+    Console console{std::tmpfile(), std::tmpfile(), std::move(seed)};
+    RunResult run;
+    run.status = run_pick(args, console);
+    run.out = drain(console.out);
+    run.err = drain(console.err);
+    return run;
+}
+
+const char* const three_names = "a.txt\r\nb.txt\r\nc.txt\r\n";
+
+void write_pickable_files() {
+    write_file("a.txt", "content of a");
+    write_file("b.txt", "content of b");
+    write_file("c.txt", "content of c");
+}
+
+TEST(RunPick, PrintsOnlyTheUsageTextWithTooFewArguments) {
+    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"list.txt"}}) {
+        test::ScratchDir scratch;
+        const RunResult run = pick(args, "1");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out,
+                  ">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it to "
+                  "destination");
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(test::list_dir(scratch.path()), "");
+    }
+}
+
+TEST(RunPick, RefusesASeedThatIsNotAPlainThirtyTwoBitNumberBeforeTouchingFiles) {
+    for (const char* seed : {"-1", "4294967296", "0x1F", " 7", "seven"}) {
+        test::ScratchDir scratch;
+        write_file("list.txt", three_names);
+        const RunResult run = pick({"list.txt", "wall.bmp"}, seed);
+        EXPECT_EQ(run.status, 1) << seed;
+        EXPECT_EQ(run.out, "") << seed;
+        EXPECT_EQ(run.err.rfind("lotpick: invalid LOTPICK_SEED '" + std::string(seed) + "': ", 0), 0u) << run.err;
+        EXPECT_EQ(test::list_dir(scratch.path()), "list.txt\n") << seed;
+    }
+}
+
+TEST(RunPick, ReportsAMissingListWithoutRecordingAnything) {
+    test::ScratchDir scratch;
+    const RunResult run = pick({"nope.txt", "wall.bmp", "extra"}, "1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "File: nope.txt not found");
+    EXPECT_EQ(run.err.rfind("lotpick: cannot read list 'nope.txt': ", 0), 0u) << run.err;
+    EXPECT_EQ(test::list_dir(scratch.path()), "");
+}
+
+struct Scenario {
+    const char* what;
+    std::string list;
+    std::optional<std::string> done;
+    const char* seed;
+    std::string out;
+    std::string done_after;
+    const char* copied_to;
+    const char* copied_from;
+};
+
+TEST(RunPick, PicksRecordsAndCopiesAsTheDrawAndTheDoneListDecide) {
+    const Scenario scenarios[] = {
+        {"fresh pick", three_names, std::nullopt, "13", "3 files picked 2\nb.txt\n", "b.txt", "wall.txt", "b.txt"},
+        {"redraw over a done name", three_names, "a.txt", "2", "Selecting new file 0\n3 files picked 2\nb.txt\n",
+         "a.txt\r\nb.txt", "wall.txt", "b.txt"},
+        {"every name done: the last draw stands", three_names, "a.txt\r\nb.txt\r\nc.txt", "0",
+         "Selecting new file 0\nSelecting new file 1\nSelecting new file 0\n3 files picked 0\na.txt\n",
+         "a.txt\r\nb.txt\r\nc.txt\r\na.txt", "wall.txt", "a.txt"},
+        {"part of an entry is not done", three_names, "old/a.txt", "0", "3 files picked 0\na.txt\n",
+         "old/a.txt\r\na.txt", "wall.txt", "a.txt"},
+        {"empty done list gets no separator", three_names, "", "13", "3 files picked 2\nb.txt\n", "b.txt", "wall.txt",
+         "b.txt"},
+        {"lf line ends", "a.txt\nb.txt\nc.txt\n", std::nullopt, "13", "3 files picked 2\nb.txt\n", "b.txt",
+         "wall.txt", "b.txt"},
+        {"one line without an end", "c.txt", std::nullopt, "13", "0 files picked 0\nc.txt\n", "c.txt", "wall.txt",
+         "c.txt"},
+    };
+    for (const Scenario& s : scenarios) {
+        test::ScratchDir scratch;
+        write_pickable_files();
+        write_file("list.txt", s.list);
+        if (s.done) write_file("DoneList", *s.done);
+        const RunResult run = pick({"list.txt", "wall.bmp"}, s.seed);
+        EXPECT_EQ(run.status, 0) << s.what;
+        EXPECT_EQ(run.out, s.out) << s.what;
+        EXPECT_EQ(run.err, "") << s.what;
+        EXPECT_EQ(read_file("DoneList"), s.done_after) << s.what;
+        EXPECT_EQ(read_file(s.copied_to), read_file(s.copied_from)) << s.what;
+        EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\na.txt\nb.txt\nc.txt\nlist.txt\nwall.txt\n") << s.what;
+    }
+}
+
+TEST(RunPick, EmptyListPicksTheEmptyNameAndFailsItsCopy) {
+    for (const auto& [before, after] : {std::pair{"", ""}, std::pair{"x.txt", "x.txt\r\n"}}) {
+        test::ScratchDir scratch;
+        write_file("list.txt", "");
+        write_file("DoneList", before);
+        const RunResult run = pick({"list.txt", "wall.bmp"}, "5");
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "Selecting new file 0\n0 files picked 0\n\n");
+        EXPECT_EQ(run.err.rfind("lotpick: cannot copy '' to 'wall.bmp': ", 0), 0u) << run.err;
+        EXPECT_EQ(read_file("DoneList"), after);
+        EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nlist.txt\n");
+    }
+}
+
+TEST(RunPick, RefusesNamesThatDoNotFitWithoutRecordingOrCopying) {
+    const std::string long_name(300, 'n');
+    struct Case {
+        std::string list;
+        std::string destination;
+        std::string err;
+    } cases[] = {
+        {long_name, "wall.bmp", "lotpick: name too long in line 1 of 'list.txt': 300 bytes, at most 259\n"},
+        {"\r\n" + long_name + "\r\n", "wall.bmp",
+         "lotpick: name too long in line 2 of 'list.txt': 300 bytes, at most 259\n"},
+        {"a.txt", std::string(260, 'w'),
+         "lotpick: destination too long '" + std::string(260, 'w') + "': 260 bytes, at most 259\n"},
+        {"a.jpeg", std::string(255, 'w'),
+         "lotpick: destination too long '" + std::string(255, 'w') + ".jpeg': 260 bytes, at most 259\n"},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDir scratch;
+        write_file("list.txt", c.list);
+        const RunResult run = pick({"list.txt", c.destination}, "1");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(test::list_dir(scratch.path()), "list.txt\n");
+    }
+}
+
+TEST(RunPick, AcceptsADerivedDestinationOfExactly259Bytes) {
+    test::ScratchDir scratch;
+    write_pickable_files();
+    write_file("list.txt", "a.txt");
+    const std::string stem = "sub/" + std::string(251, 'w');
+    std::filesystem::create_directory("sub");
+    const RunResult run = pick({"list.txt", stem + ".bmp"}, "1");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(stem + ".txt"), "content of a");
+}
+
+TEST(RunPick, RecordsThePickAndFailsWithStatusTwoWhenTheCopyFails) {
+    test::ScratchDir scratch;
+    write_file("list.txt", "gone.txt\r\n");
+    write_file("wall.txt", "old wallpaper");
+    const RunResult run = pick({"list.txt", "wall.bmp"}, "1");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "1 files picked 0\ngone.txt\n");
+    EXPECT_EQ(run.err.rfind("lotpick: cannot copy 'gone.txt' to 'wall.txt': ", 0), 0u) << run.err;
+    EXPECT_EQ(read_file("DoneList"), "gone.txt");
+    EXPECT_EQ(read_file("wall.txt"), "old wallpaper");
+    EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nlist.txt\nwall.txt\n");
+}
+
+TEST(RunPick, CopiesButFailsWithStatusTwoWhenThePickCannotBeRecorded) {
+    test::ScratchDir scratch;
+    write_pickable_files();
+    write_file("list.txt", three_names);
+    std::filesystem::create_directory("DoneList");
+    const RunResult run = pick({"list.txt", "wall.bmp"}, "13");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "3 files picked 2\nb.txt\n");
+    EXPECT_EQ(run.err.rfind("lotpick: cannot record pick in 'DoneList': ", 0), 0u) << run.err;
+    EXPECT_EQ(read_file("wall.txt"), "content of b");
+}
+
+TEST(RunPick, KeepsUsingADoneListSpelledInAnotherCase) {
+    test::ScratchDir scratch;
+    write_pickable_files();
+    write_file("list.txt", three_names);
+    write_file("donelist", "a.txt");
+    const RunResult run = pick({"list.txt", "wall.bmp"}, "2");
+    EXPECT_EQ(run.out, "Selecting new file 0\n3 files picked 2\nb.txt\n");
+    EXPECT_EQ(read_file("donelist"), "a.txt\r\nb.txt");
+    EXPECT_FALSE(std::filesystem::exists("DoneList") && !std::filesystem::equivalent("DoneList", "donelist"));
+}
+
+TEST(RunPick, PrefersDoneListOverOtherSpellings) {
+    test::ScratchDir scratch;
+    write_pickable_files();
+    write_file("list.txt", three_names);
+    write_file("DoneList", "a.txt");
+    write_file("DONELIST", "b.txt");
+    const RunResult run = pick({"list.txt", "wall.bmp"}, "2");
+    EXPECT_EQ(run.out, "Selecting new file 0\n3 files picked 2\nb.txt\n");
+    EXPECT_EQ(read_file("DoneList"), "a.txt\r\nb.txt");
+    EXPECT_EQ(read_file("DONELIST"), "b.txt");
+}
+
+}  // namespace
+}  // namespace lotpick

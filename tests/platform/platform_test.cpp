@@ -1,0 +1,80 @@
+// The platform layer's promises that the pick relies on: atomic replacement
+// of the destination and whole-file reads.
+
+#include "platform/platform.h"
+
+#include "support/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace lotpick::platform {
+namespace {
+
+using test::read_file;
+using test::write_file;
+
+TEST(CopyFileAtomically, ReplacesTheTargetByteForByte) {
+    test::ScratchDir scratch;
+    std::string bytes;
+    for (int i = 0; i < 3 * 1024 * 1024 + 17; ++i) bytes.push_back(static_cast<char>(i * 7));
+    write_file("source.bin", bytes);
+    write_file("target.bin", "old and longer than nothing");
+    EXPECT_FALSE(copy_file_atomically("source.bin", "target.bin"));
+    EXPECT_EQ(read_file("target.bin"), bytes);
+    EXPECT_EQ(test::list_dir(scratch.path()), "source.bin\ntarget.bin\n");
+}
+
+TEST(CopyFileAtomically, CopiesAnEmptyFile) {
+    test::ScratchDir scratch;
+    write_file("source", "");
+    write_file("target", "old");
+    EXPECT_FALSE(copy_file_atomically("source", "target"));
+    EXPECT_EQ(read_file("target"), "");
+}
+
+TEST(CopyFileAtomically, LeavesTheOldTargetAndNoTemporaryFileAfterAFailure) {
+    struct Case {
+        const char* what;
+        const char* source;
+        const char* target;
+    } cases[] = {
+        {"missing source", "missing", "dir/target"},
+        {"source is a directory", "dir", "dir/target"},
+        {"target directory missing", "source", "nowhere/target"},
+        {"target is a directory", "source", "dir"},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDir scratch;
+        write_file("source", "new");
+        write_file("dir/target", "old");
+        const auto failure = copy_file_atomically(c.source, c.target);
+        ASSERT_TRUE(failure) << c.what;
+        EXPECT_FALSE(failure->reason.empty()) << c.what;
+        EXPECT_EQ(read_file("dir/target"), "old") << c.what;
+        EXPECT_EQ(test::list_dir(scratch.path()), "dir\nsource\n") << c.what;
+        EXPECT_EQ(test::list_dir("dir"), "target\n") << c.what;
+    }
+}
+
+TEST(ReadFile, ReadsTheSameBytesWithOrWithoutTheSharedLock) {
+    test::ScratchDir scratch;
+    write_file("file", std::string("a\0b\r\n", 5));
+    for (const Lock lock : {Lock::none, Lock::shared}) {
+        const Loaded loaded = read_file("file", lock);
+        ASSERT_TRUE(loaded.buffer);
+        EXPECT_EQ(loaded.buffer->view(), std::string("a\0b\r\n", 5));
+    }
+}
+
+TEST(DoneListPaths, CreatesDoneListWhenNoSpellingExists) {
+    test::ScratchDir scratch;
+    const DoneListPaths paths = done_list_paths();
+    EXPECT_EQ(paths.append, "DoneList");
+    EXPECT_FALSE(std::filesystem::exists("DoneList"));
+}
+
+}  // namespace
+}  // namespace lotpick::platform
