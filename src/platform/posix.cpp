@@ -130,7 +130,7 @@ std::string resolve_links(std::string path) {
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
         std::string link(4096, '\0');
         const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
-        if (length < 0) return path;
+        if (length <= 0 || static_cast<std::size_t>(length) == link.size()) return path;
         link.resize(static_cast<std::size_t>(length));
         path = link.front() == '/' ? link : directory_of(path) + link;
     }
