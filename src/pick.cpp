@@ -8,6 +8,7 @@
 #include "line_list.h"
 #include "platform/platform.h"
 #include "random_draw.h"
+#include "version.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -21,6 +22,9 @@ namespace {
 
 constexpr const char* usage_text =
     ">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it to destination";
+constexpr const char* help_summary =
+    "Exit status: 0 picked, 1 refused (usage, missing list, bad input), 2 not recorded or copied. "
+    "LOTPICK_SEED=<number> fixes the draw.";
 
 // Every diagnostic lotpick adds has this one shape.
 void report(const Console& console, std::string_view what, std::string_view path, std::string_view reason) {
@@ -137,9 +141,25 @@ int pick_and_copy(const std::string& list_path, const std::string& destination,
     return record_and_copy(n, *pick, target, done_paths, console);
 }
 
+// The answer to --help or --version. Only a sole argument is a question:
+// beside a destination the same word is the name of a list.
+std::optional<int> answer_question(std::span<const std::string> args, const Console& console) {
+    if (args.size() != 2) return std::nullopt;
+    if (args[1] == "--help") {
+        std::fprintf(console.out, "%s\n%s\n", usage_text, help_summary);
+        return picked;
+    }
+    if (args[1] == "--version") {
+        std::fprintf(console.out, "lotpick %s\n", version);
+        return picked;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int run_pick(std::span<const std::string> args, const Console& console) {
+    if (const std::optional<int> answered = answer_question(args, console)) return finish(console, *answered);
     if (args.size() < 3) {
         std::fputs(usage_text, console.out);
         return finish(console, refused);

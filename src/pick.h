@@ -16,7 +16,7 @@ struct Console {
 };
 
 // Exit statuses.
-inline constexpr int picked = 0;
+inline constexpr int picked = 0;       // also after --help and --version
 inline constexpr int refused = 1;      // usage, list not found, bad input
 inline constexpr int incomplete = 2;   // summary printed, but not recorded or copied
 

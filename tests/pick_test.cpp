@@ -64,6 +64,56 @@ TEST(RunPick, PrintsOnlyTheUsageTextWithTooFewArguments) {
     }
 }
 
+const char* const usage_text =
+    ">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it to destination";
+
+TEST(RunPick, AnswersHelpWithTheUsageTextAndOneSummaryLine) {
+    test::ScratchDir scratch;
+    const RunResult run = pick({"--help"}, "not a seed");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    ASSERT_EQ(run.out.rfind(std::string(usage_text) + "\n", 0), 0u) << run.out;
+    const std::string summary = run.out.substr(std::string(usage_text).size() + 1);
+    ASSERT_FALSE(summary.empty());
+    EXPECT_EQ(summary.find('\n'), summary.size() - 1) << summary;
+    for (const char* mention : {"0 picked", "1 refused", "2 not recorded", "LOTPICK_SEED"})
+        EXPECT_NE(summary.find(mention), std::string::npos) << mention;
+    EXPECT_EQ(test::list_dir(scratch.path()), "");
+}
+
+TEST(RunPick, AnswersVersionWithTheProjectVersion) {
+    test::ScratchDir scratch;
+    const RunResult run = pick({"--version"}, "not a seed");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "lotpick " LOTPICK_PROJECT_VERSION "\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(test::list_dir(scratch.path()), "");
+}
+
+TEST(RunPick, TreatsAnyOtherSingleArgumentAsTooFewArguments) {
+    for (const char* arg : {"-h", "-V", "--HELP", "--help ", "--help=1", "--versions", "help", "version", ""}) {
+        test::ScratchDir scratch;
+        const RunResult run = pick({arg}, "1");
+        EXPECT_EQ(run.status, 1) << arg;
+        EXPECT_EQ(run.out, usage_text) << arg;
+        EXPECT_EQ(run.err, "") << arg;
+    }
+}
+
+TEST(RunPick, TakesHelpAndVersionBesideADestinationAsListNames) {
+    test::ScratchDir scratch;
+    write_pickable_files();
+    write_file("--version", "a.txt\r\n");
+    const RunResult found = pick({"--version", "wall.bmp"}, "1");
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(found.out, "1 files picked 0\na.txt\n");
+    EXPECT_EQ(read_file("wall.txt"), "content of a");
+
+    const RunResult missing = pick({"--help", "wall.bmp", "--version"}, "1");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "File: --help not found");
+}
+
 TEST(RunPick, RefusesASeedThatIsNotAPlainThirtyTwoBitNumberBeforeTouchingFiles) {
     for (const char* seed : {"-1", "4294967296", "0x1F", " 7", "seven"}) {
         test::ScratchDir scratch;
