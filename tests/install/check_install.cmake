@@ -1,0 +1,57 @@
+# Installs the build into a scratch root under DESTDIR, once with the
+# configured prefix and once with another one given at install time, and
+# checks that exactly the command, its manual page and its README land there.
+#
+# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DSCRATCH=... -DCONFIGURED_PREFIX=...
+#       -DVERSION=... -P check_install.cmake
+
+function(fail)
+    string(JOIN "" message ${ARGN})
+    message(FATAL_ERROR "${message}")
+endfunction()
+
+# Installs under DESTDIR=root, with the prefix given at install time when
+# there is one, and checks what arrived below root/prefix.
+function(check_install root prefix)
+    set(prefix_option)
+    if(ARGN)
+        set(prefix_option --prefix ${ARGN})
+    endif()
+    file(REMOVE_RECURSE ${root})
+    execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${root} ${CMAKE_COMMAND} --install ${BUILD_DIR} ${prefix_option}
+        RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(NOT status EQUAL 0)
+        fail("cmake --install failed (" ${status} "):\n" ${output})
+    endif()
+
+    file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
+    list(SORT installed)
+    string(REGEX REPLACE "^/" "" base ${prefix})
+    set(expected ${base}/bin/lotpick ${base}/share/doc/lotpick/README.md ${base}/share/man/man1/lotpick.1)
+    if(NOT installed STREQUAL expected)
+        list(JOIN installed "\n  " installed)
+        list(JOIN expected "\n  " expected)
+        fail("installed into " ${root} ":\n  " ${installed} "\nexpected:\n  " ${expected})
+    endif()
+
+    foreach(pair "docs/lotpick.1;share/man/man1/lotpick.1" "README.md;share/doc/lotpick/README.md")
+        list(GET pair 0 source)
+        list(GET pair 1 target)
+        file(SHA256 ${SOURCE_DIR}/${source} want)
+        file(SHA256 ${root}/${base}/${target} got)
+        if(NOT want STREQUAL got)
+            fail(${target} " differs from " ${source})
+        endif()
+    endforeach()
+
+    execute_process(COMMAND ${root}/${base}/bin/lotpick --version
+        RESULT_VARIABLE status OUTPUT_VARIABLE answer ERROR_VARIABLE answer)
+    if(NOT status EQUAL 0 OR NOT answer STREQUAL "lotpick ${VERSION}\n")
+        fail("installed lotpick --version said (" ${status} "): " ${answer})
+    endif()
+endfunction()
+
+check_install(${SCRATCH}/configured ${CONFIGURED_PREFIX})
+check_install(${SCRATCH}/chosen /opt/lotpick-elsewhere /opt/lotpick-elsewhere)
+file(REMOVE_RECURSE ${SCRATCH})
