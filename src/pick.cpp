@@ -3,6 +3,7 @@
 
 #include "pick.h"
 
+#include "command_line.h"
 #include "destination.h"
 #include "done_list.h"
 #include "line_list.h"
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 namespace lotpick {
 namespace {
@@ -171,7 +173,9 @@ int run_pick(std::span<const std::string> args, const Console& console) {
 
 int run_pick(int argc, char** argv) {
     platform::buffer_standard_output();
-    const std::vector<std::string> args = platform::command_line_arguments(argc, argv);
+    const std::optional<std::string> line = platform::raw_command_line();
+    const std::vector<std::string> args =
+        line ? split_command_line(*line) : std::vector<std::string>(argv, argv + argc);
     Console console{stdout, stderr, std::nullopt};
     if (const char* seed = std::getenv("LOTPICK_SEED")) console.seed = seed;
     return run_pick(args, console);

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lotpick::platform {
 
@@ -43,13 +42,14 @@ enum class Lock { none, shared };
 
 // Reads a whole file. A regular file is read by its size; anything else (a
 // pipe, a character device) is read until it ends. With Lock::shared the read
-// waits for any writer holding the exclusive lock of append_record.
+// waits for any run that is appending with append_record (on Windows for a
+// bounded time).
 Loaded read_file(const std::string& path, Lock lock);
 
 // Appends `record` to the file at `path`, creating it when missing, preceded by
 // CR LF when the file is not empty. Runs under an exclusive lock that waits
-// for other readers and writers, and writes separator and record at once so a
-// concurrent run never sees half an entry.
+// for other readers and writers (on Windows for a bounded time), and writes
+// separator and record at once so a concurrent run never sees half an entry.
 std::optional<Failure> append_record(const std::string& path, std::string_view record);
 
 // Replaces `target` with a byte-for-byte copy of `source`: the copy goes to a
@@ -68,11 +68,14 @@ DoneListPaths done_list_paths();
 // Milliseconds from some fixed point, wrapping at 2^32.
 std::uint32_t tick_count();
 
-// The process's arguments, argument 0 first, as the platform splits them.
-std::vector<std::string> command_line_arguments(int argc, char** argv);
+// The whole command line as the process received it, where the platform
+// hands over one string (Windows) for lotpick to split by its own rules;
+// nullopt where the process receives an argument vector ready made.
+std::optional<std::string> raw_command_line();
 
-// Makes standard output hold text until a line ends (or 256 bytes wait), the
-// same whether it is a terminal, a file or a pipe.
+// Gives standard output a 256-byte buffer, the same whether it is a terminal,
+// a file or a pipe. Where the C runtime cannot buffer by lines, the driver's
+// flush after each finished line does that part.
 void buffer_standard_output();
 
 }  // namespace lotpick::platform

@@ -270,9 +270,7 @@ std::uint32_t tick_count() {
     return static_cast<std::uint32_t>(ms);
 }
 
-std::vector<std::string> command_line_arguments(int argc, char** argv) {
-    return std::vector<std::string>(argv, argv + argc);
-}
+std::optional<std::string> raw_command_line() { return std::nullopt; }
 
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOLBF, 256); }
 
