@@ -3,9 +3,11 @@
 
 #include "support/process.h"
 #include "support/scratch.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 namespace lotpick {
 namespace {
 
+using test::console_text;
 using test::read_file;
 using test::write_file;
 
@@ -37,9 +40,8 @@ TEST(Lotpick, UsageTextEndsWithoutALineBreakAndExitsOne) {
         test::ScratchDir scratch;
         const auto run = lotpick(args, std::nullopt);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out,
-                  ">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it to "
-                  "destination");
+        EXPECT_EQ(run.out, console_text(">LOTPICK listfile destination\nlotpick selects a random file from the "
+                                        "list and copies it to destination"));
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(test::list_dir(scratch.path()), "");
     }
@@ -74,7 +76,7 @@ TEST(Lotpick, SeededRunPrintsTheSummaryRecordsAndCopies) {
     write_three_names();
     const auto run = lotpick({"list.txt", "wall.bmp"}, "13");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "3 files picked 2\nb.txt\n");
+    EXPECT_EQ(run.out, console_text("3 files picked 2\nb.txt\n"));
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(read_file("DoneList"), "b.txt");
     EXPECT_EQ(read_file("wall.txt"), "content of b");
@@ -111,7 +113,8 @@ TEST(Lotpick, RejectsABadSeedWithStatusOneAndTouchesNothing) {
     const auto run = lotpick({"list.txt", "wall"}, "12x");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "lotpick: invalid LOTPICK_SEED '12x': expected a whole number from 0 to 4294967295\n");
+    EXPECT_EQ(run.err,
+              console_text("lotpick: invalid LOTPICK_SEED '12x': expected a whole number from 0 to 4294967295\n"));
     EXPECT_FALSE(std::filesystem::exists("DoneList"));
 }
 
@@ -121,6 +124,66 @@ TEST(Lotpick, MissingListPrintsNotFoundWithoutALineBreak) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "File: missing list.txt not found");
     EXPECT_EQ(run.err.rfind("lotpick: cannot read list 'missing list.txt': ", 0), 0u) << run.err;
+}
+
+TEST(Lotpick, AnnouncesEachRedrawOnALineOfItsOwn) {
+    test::ScratchDir scratch;
+    write_three_names();
+    write_file("DoneList", "a.txt");
+    const auto run = lotpick({"list.txt", "wall.bmp"}, "2");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, console_text("Selecting new file 0\n3 files picked 2\nb.txt\n"));
+    EXPECT_EQ(read_file("DoneList"), "a.txt\r\nb.txt");
+    EXPECT_EQ(read_file("wall.txt"), "content of b");
+}
+
+TEST(Lotpick, RecordsThePickAndExitsTwoWhenTheCopyFails) {
+    test::ScratchDir scratch;
+    write_file("list.txt", "gone.txt\r\n");
+    write_file("wall.txt", "old wallpaper");
+    const auto run = lotpick({"list.txt", "wall.bmp"}, "1");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, console_text("1 files picked 0\ngone.txt\n"));
+    EXPECT_EQ(run.err.rfind("lotpick: cannot copy 'gone.txt' to 'wall.txt': ", 0), 0u) << run.err;
+    EXPECT_EQ(read_file("DoneList"), "gone.txt");
+    EXPECT_EQ(read_file("wall.txt"), "old wallpaper");
+    EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nlist.txt\nwall.txt\n");
+}
+
+// The names in `dir` that spell "donelist" in any case.
+std::vector<std::string> done_list_spellings(const std::filesystem::path& dir) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::string name = entry.path().filename().string();
+        std::string lower = name;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower == "donelist") found.push_back(name);
+    }
+    return found;
+}
+
+// However a done list is spelled, runs keep appending to that one file.
+TEST(Lotpick, KeepsOneDoneListWhateverItsCase) {
+    for (const char* spelling : {"donelist", "DONELIST", "DoneList"}) {
+        test::ScratchDir scratch;
+        write_three_names();
+        write_file(spelling, "a.txt");
+        const auto run = lotpick({"list.txt", "wall.bmp"}, "2");
+        EXPECT_EQ(run.out, console_text("Selecting new file 0\n3 files picked 2\nb.txt\n")) << spelling;
+        EXPECT_EQ(read_file(spelling), "a.txt\r\nb.txt") << spelling;
+        EXPECT_EQ(done_list_spellings(scratch.path()), std::vector<std::string>{spelling});
+    }
+}
+
+// Blanks, quotes, backslashes and empty arguments reach lotpick unchanged,
+// whether the platform passes a vector or one string for lotpick to split.
+TEST(Lotpick, TakesArgumentsExactlyAsGiven) {
+    for (const char* list : {"my list.txt", "say \"hi\".txt", "dir\\", "a \\\" b", "\t", ""}) {
+        test::ScratchDir scratch;
+        const auto run = lotpick({list, "wall.bmp", "ignored extra"}, "1");
+        EXPECT_EQ(run.status, 1) << list;
+        EXPECT_EQ(run.out, "File: " + std::string(list) + " not found") << list;
+    }
 }
 
 }  // namespace

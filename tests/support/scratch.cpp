@@ -43,6 +43,13 @@ std::string read_file(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+bool file_system_folds_case() {
+    write_file("case-probe", "");
+    const bool folds = std::filesystem::exists("CASE-PROBE");
+    std::filesystem::remove("case-probe");
+    return folds;
+}
+
 std::string list_dir(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());

@@ -26,6 +26,10 @@ private:
 void write_file(const std::filesystem::path& path, std::string_view bytes);
 std::string read_file(const std::filesystem::path& path);
 
+// Whether the current directory's file system takes names that differ only
+// in case for one file, as Windows does.
+bool file_system_folds_case();
+
 // Every entry of `dir` by name, sorted, one per line: a check for stray files.
 std::string list_dir(const std::filesystem::path& dir);
 

@@ -1,0 +1,70 @@
+// Runs in one directory take turns at the done list: a load or an append
+// waits while another run appends, so no record is lost and no load sees the
+// list as empty.
+
+#include "platform/platform.h"
+
+#include "support/file_hold.h"
+#include "support/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace lotpick::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Holds `path` as a concurrent append would, and lets go after `held_for`.
+class OtherRun {
+public:
+    OtherRun(const std::string& path, std::chrono::milliseconds held_for)
+        : hold_(std::make_unique<test::ExclusiveHold>(path)), holds_(hold_->is_held()), releaser_([this, held_for] {
+              std::this_thread::sleep_for(held_for);
+              hold_.reset();
+          }) {}
+    ~OtherRun() { releaser_.join(); }
+    bool holds() const { return holds_; }
+
+private:
+    std::unique_ptr<test::ExclusiveHold> hold_;
+    const bool holds_;
+    std::thread releaser_;
+};
+
+TEST(DoneListSharing, AnAppendWaitsForAnotherRunsAppendAndLosesNothing) {
+    test::ScratchDir scratch;
+    test::write_file("DoneList", "a.txt");
+    const auto started = Clock::now();
+    std::optional<Failure> failure;
+    {
+        OtherRun other("DoneList", 300ms);
+        ASSERT_TRUE(other.holds());
+        failure = append_record("DoneList", "b.txt");
+    }
+    EXPECT_GE(Clock::now() - started, 250ms);
+    EXPECT_FALSE(failure) << failure->reason;
+    EXPECT_EQ(test::read_file("DoneList"), "a.txt\r\nb.txt");
+}
+
+TEST(DoneListSharing, ALoadWaitsForAnotherRunsAppendAndSeesTheList) {
+    test::ScratchDir scratch;
+    test::write_file("DoneList", "a.txt");
+    const auto started = Clock::now();
+    Loaded loaded;
+    {
+        OtherRun other("DoneList", 300ms);
+        ASSERT_TRUE(other.holds());
+        loaded = read_file("DoneList", Lock::shared);
+    }
+    EXPECT_GE(Clock::now() - started, 250ms);
+    ASSERT_TRUE(loaded.buffer) << loaded.failure.reason;
+    EXPECT_EQ(loaded.buffer->view(), "a.txt");
+}
+
+}  // namespace
+}  // namespace lotpick::platform

@@ -1,0 +1,71 @@
+// What only the Windows platform layer does: give up on a done list that
+// another program keeps, and leave no trace of a copy that could not be moved
+// over its target.
+
+#include "platform/platform.h"
+
+#include "support/file_hold.h"
+#include "support/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace lotpick::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+TEST(Win32DoneList, GivesUpOnAListThatStaysHeldAfterAboutTwoSeconds) {
+    test::ScratchDir scratch;
+    test::write_file("DoneList", "a.txt");
+    {
+        const test::ExclusiveHold other("DoneList");
+        ASSERT_TRUE(other.is_held());
+        auto started = Clock::now();
+        const auto failure = append_record("DoneList", "b.txt");
+        ASSERT_TRUE(failure);
+        EXPECT_FALSE(failure->reason.empty());
+        EXPECT_GE(Clock::now() - started, 1500ms);
+        EXPECT_LE(Clock::now() - started, 6s);
+
+        started = Clock::now();
+        EXPECT_FALSE(read_file("DoneList", Lock::shared).buffer);
+        EXPECT_GE(Clock::now() - started, 1500ms);
+    }
+    EXPECT_EQ(test::read_file("DoneList"), "a.txt");
+}
+
+TEST(Win32CopyFileAtomically, LeavesAHeldTargetAndNoTemporaryFile) {
+    test::ScratchDir scratch;
+    test::write_file("source", "new");
+    test::write_file("target", "old");
+    {
+        const test::ExclusiveHold other("target");
+        ASSERT_TRUE(other.is_held());
+        EXPECT_TRUE(copy_file_atomically("source", "target"));
+    }
+    EXPECT_EQ(test::read_file("target"), "old");
+    EXPECT_EQ(test::list_dir(scratch.path()), "source\ntarget\n");
+}
+
+// Windows refuses to replace a read-only file, so a read-only copy could never
+// be replaced by a later pick.
+TEST(Win32CopyFileAtomically, CopiesAReadOnlySourceToATargetThatStaysReplaceable) {
+    test::ScratchDir scratch;
+    test::write_file("read-only", "first");
+    test::write_file("writable", "second");
+    std::filesystem::permissions("read-only", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    EXPECT_FALSE(copy_file_atomically("read-only", "target"));
+    EXPECT_EQ(test::read_file("target"), "first");
+    EXPECT_NE(std::filesystem::status("target").permissions() & std::filesystem::perms::owner_write,
+              std::filesystem::perms::none);
+    EXPECT_FALSE(copy_file_atomically("writable", "target"));
+    EXPECT_EQ(test::read_file("target"), "second");
+    EXPECT_EQ(test::list_dir(scratch.path()), "read-only\ntarget\nwritable\n");
+}
+
+}  // namespace
+}  // namespace lotpick::platform
