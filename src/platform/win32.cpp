@@ -161,17 +161,18 @@ private:
 
 }  // namespace
 
-void BlockDeleter::operator()(char* block) const noexcept {
-    if (block != nullptr) GlobalFree(block);
-}
+void BlockDeleter::operator()(char* block) const noexcept { GlobalFree(block); }
 
 // With GMEM_FIXED the handle GlobalAlloc returns is the block's address.
-Block allocate_zeroed(std::size_t bytes) { return Block(static_cast<char*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes))); }
+Block allocate_zeroed(std::size_t bytes) {
+    return Block(static_cast<char*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes)));
+}
 
 // Others may read alongside a load but not write: it sees whole records only.
 Loaded read_file(const std::string& path, Lock lock) {
     const Sharing sharing = lock == Lock::shared ? Sharing::wait : Sharing::fail_at_once;
-    const FileHandle file(open_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, sharing));
+    const FileHandle file(
+        open_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, sharing));
     if (!file.is_open()) return {std::nullopt, failure_from()};
     if (GetFileType(file.get()) != FILE_TYPE_DISK) return read_stream(file.get());
     LARGE_INTEGER size{};

@@ -52,14 +52,14 @@ TEST(Lotpick, HelpAndVersionAnswerAloneWithStatusZero) {
     const auto help = lotpick({"--help"}, std::nullopt);
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out,
-              ">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it to "
-              "destination\nExit status: 0 picked, 1 refused (usage, missing list, bad input), 2 not recorded or "
-              "copied. LOTPICK_SEED=<number> fixes the draw.\n");
+              console_text(">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it "
+                           "to destination\nExit status: 0 picked, 1 refused (usage, missing list, bad input), 2 not "
+                           "recorded or copied. LOTPICK_SEED=<number> fixes the draw.\n"));
     EXPECT_EQ(help.err, "");
 
     const auto version = lotpick({"--version"}, std::nullopt);
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "lotpick " LOTPICK_PROJECT_VERSION "\n");
+    EXPECT_EQ(version.out, console_text("lotpick " LOTPICK_PROJECT_VERSION "\n"));
     EXPECT_EQ(version.err, "");
     EXPECT_EQ(test::list_dir(scratch.path()), "");
 }

@@ -112,8 +112,8 @@ int run_to_end(const std::vector<std::string>& argv, const ProcessOptions& optio
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {
     static std::atomic<unsigned> serial{0};
-    const auto capture = std::filesystem::temp_directory_path() /
-                         ("lotpick-capture-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial++));
+    const std::string name = "lotpick-capture-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial++);
+    const auto capture = std::filesystem::temp_directory_path() / name;
     const std::string out = options.out_path.value_or(capture.string() + ".out").string();
     const std::string err = capture.string() + ".err";
     ProcessResult result;
