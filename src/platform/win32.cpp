@@ -122,6 +122,21 @@ std::string directory_of(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+// The file a symbolic link destination names: the copy replaces that file
+// and leaves the link. Anything else, a dangling link included, is its own
+// target.
+std::string resolve_links(const std::string& target) {
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return target;
+    const FileHandle file(CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.is_open()) return target;
+    char final_path[32768];
+    const DWORD length = GetFinalPathNameByHandleA(file.get(), final_path, sizeof final_path, FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= sizeof final_path) return target;
+    return std::string(final_path, length);
+}
+
 // A copy in progress, beside its target so the final move stays on one
 // volume. Destruction deletes it unless commit moved it into place.
 class TemporaryFile {
@@ -199,9 +214,10 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
 }
 
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
-    TemporaryFile copy(target);
+    const std::string final_target = resolve_links(target);
+    TemporaryFile copy(final_target);
     if (!CopyFileA(source.c_str(), copy.path().c_str(), FALSE)) return failure_from();
-    if (!copy.make_writable() || !copy.commit(target)) return failure_from();
+    if (!copy.make_writable() || !copy.commit(final_target)) return failure_from();
     return std::nullopt;
 }
 

@@ -11,6 +11,8 @@
 
 #include <chrono>
 
+#include <windows.h>
+
 namespace lotpick::platform {
 namespace {
 
@@ -65,6 +67,19 @@ TEST(Win32CopyFileAtomically, CopiesAReadOnlySourceToATargetThatStaysReplaceable
     EXPECT_FALSE(copy_file_atomically("writable", "target"));
     EXPECT_EQ(test::read_file("target"), "second");
     EXPECT_EQ(test::list_dir(scratch.path()), "read-only\ntarget\nwritable\n");
+}
+
+TEST(Win32CopyFileAtomically, ReplacesTheFileALinkedTargetPointsTo) {
+    test::ScratchDir scratch;
+    test::write_file("source", "new");
+    test::write_file("real\\target", "old");
+    // Wine reports success without making the link.
+    if (!CreateSymbolicLinkA("link", "real\\target", 0) || GetFileAttributesA("link") == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no symbolic links here";
+    EXPECT_FALSE(copy_file_atomically("source", "link"));
+    EXPECT_EQ(test::read_file("real/target"), "new");
+    EXPECT_NE(GetFileAttributesA("link") & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    EXPECT_EQ(test::list_dir("real"), "target\n");
 }
 
 }  // namespace
