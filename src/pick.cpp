@@ -173,6 +173,7 @@ int run_pick(std::span<const std::string> args, const Console& console) {
 
 int run_pick(int argc, char** argv) {
     platform::buffer_standard_output();
+    platform::make_oversized_writes_fail();
     const std::optional<std::string> line = platform::raw_command_line();
     const std::vector<std::string> args =
         line ? split_command_line(*line) : std::vector<std::string>(argv, argv + argc);

@@ -78,4 +78,8 @@ std::optional<std::string> raw_command_line();
 // flush after each finished line does that part.
 void buffer_standard_output();
 
+// A write past the process's file size limit fails with an error the run
+// reports, like a full disk, instead of ending the process unannounced.
+void make_oversized_writes_fail();
+
 }  // namespace lotpick::platform

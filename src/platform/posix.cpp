@@ -14,6 +14,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -273,5 +274,9 @@ std::uint32_t tick_count() {
 std::optional<std::string> raw_command_line() { return std::nullopt; }
 
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOLBF, 256); }
+
+// SIGXFSZ would kill the run in the middle of the copy, before it could say
+// so; ignored, the write fails with EFBIG and the copy is reported.
+void make_oversized_writes_fail() { ::signal(SIGXFSZ, SIG_IGN); }
 
 }  // namespace lotpick::platform
