@@ -201,8 +201,8 @@ TEST(Faults, OddListsArePickedByteForByteAndTheFailedCopyReported) {
     const std::string long_name = bytes_from(0x0e, 0xff);  // has '.', '/' and '\' in it: no extension
     const Fault faults[] = {
         {"empty list", "", nullptr, {"list.txt", "wall.bmp"}, "1", false, std::nullopt, 2,
-         "Selecting new file 0\n0 files picked 0\n\n", "lotpick: cannot copy '' to 'wall.bmp': No such file or directory\n",
-         old_done + "\r\n"},
+         "Selecting new file 0\n0 files picked 0\n\n",
+         "lotpick: cannot copy '' to 'wall.bmp': No such file or directory\n", old_done + "\r\n"},
         {"binary garbage, the empty name redrawn", every_byte, nullptr, {"list.txt", "wall.bmp"}, "2", false,
          std::nullopt, 2, "Selecting new file 0\n32 files picked 22\n" + short_name + "\n",
          "lotpick: cannot copy '" + short_name + "' to 'wall.bmp': No such file or directory\n",
@@ -223,6 +223,10 @@ TEST(Faults, OutputThatCannotBeWrittenTurnsSuccessIntoStatusTwo) {
         {"a pick whose copy failed as well", "gone.txt\r\n", nullptr, {"list.txt", "wall.bmp"}, "1", false,
          std::nullopt, 2, "", "lotpick: cannot copy 'gone.txt' to 'wall.txt': No such file or directory\n" + full,
          old_done + "\r\ngone.txt", "wall.txt", "old wallpaper", "/dev/full"},
+        {"the answer to --help", "", nullptr, {"--help"}, "1", false, std::nullopt, 2, "", full, old_done,
+         "wall.txt", "old wallpaper", "/dev/full"},
+        {"the answer to --version", "", nullptr, {"--version"}, "1", false, std::nullopt, 2, "", full, old_done,
+         "wall.txt", "old wallpaper", "/dev/full"},
         {"the usage text", "", nullptr, {}, "1", false, std::nullopt, 1, "", full, old_done, "wall.txt",
          "old wallpaper", "/dev/full"},
         {"the not-found message", "", nullptr, {"missing.txt", "wall.bmp"}, "1", false, std::nullopt, 1, "",
