@@ -27,7 +27,8 @@ struct ProcessOptions {
     // as on a full disk (RLIMIT_FSIZE on POSIX).
     std::optional<std::uint64_t> file_size_limit;
     // When the tests run with administrator rights, the child gives them up
-    // (on POSIX it becomes the user nobody), so that permissions hold for it.
+    // (on POSIX it becomes the user nobody, who must be able to reach the
+    // program), so that permissions hold for it.
     bool unprivileged = false;
 };
 
