@@ -19,6 +19,15 @@ platform::Loaded load_text_file(const std::string& path);
 // CR LF, lone CR and lone LF each end one line.
 std::uint64_t count_line_ends(std::string_view text);
 
+// The offset just past the `count`-th line end at or after `from` (counting
+// from 1), or text.size() when there are fewer. `from` itself may hold the LF
+// of a CR LF pair; it is then not a line end.
+std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_t count);
+
+// The name that starts at or after `line_start`: any run of CR and LF bytes
+// is passed over, then the bytes up to the next CR, LF or zero byte are taken.
+std::string_view name_at(std::string_view text, std::size_t line_start);
+
 // The name pick index k selects: skip k - 1 line ends (0 and 1 both mean the
 // first line), then any run of CR and LF bytes, and take the bytes up to the
 // next CR, LF or zero byte. The view points into `text`.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -72,6 +73,84 @@ TEST(CopyLine, ReturnsAViewIntoTheText) {
     const std::string text = "first\r\nsecond\r\n";
     const std::string_view name = copy_line(text, 2);
     EXPECT_EQ(name.data(), text.data() + 7);
+}
+
+// The plain byte-by-byte walks the block-wise counting must agree with.
+bool is_walked_line_end(std::string_view text, std::size_t i) {
+    return text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'));
+}
+
+std::uint64_t walked_line_ends(std::string_view text) {
+    std::uint64_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) count += is_walked_line_end(text, i) ? 1 : 0;
+    return count;
+}
+
+std::string_view walked_line(std::string_view text, std::int64_t k) {
+    std::size_t at = 0;
+    for (std::int64_t skipped = 1; skipped < k && at < text.size(); ++skipped) {
+        while (at < text.size() && !is_walked_line_end(text, at)) ++at;
+        if (at < text.size()) ++at;
+    }
+    while (at < text.size() && (text[at] == '\r' || text[at] == '\n')) ++at;
+    std::size_t end = at;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n' && text[end] != '\0') ++end;
+    return text.substr(at, end - at);
+}
+
+// Texts long enough to span several 64-byte blocks, dense in line breaks and
+// CR LF pairs split across block borders.
+std::string random_text(std::mt19937& rng) {
+    static constexpr std::string_view alphabet("ab \r\n\r\n\0", 8);
+    std::string text(std::uniform_int_distribution<std::size_t>(0, 400)(rng), ' ');
+    for (char& byte : text) byte = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
+    return text;
+}
+
+TEST(CountLineEnds, AgreesWithAByteWalkOnRandomTexts) {
+    std::mt19937 rng(1);
+    for (int round = 0; round < 3000; ++round) {
+        const std::string text = random_text(rng);
+        ASSERT_EQ(count_line_ends(text), walked_line_ends(text)) << testing::PrintToString(text);
+    }
+}
+
+TEST(CountLineEnds, CountsAPairSplitAtEveryBlockBorderOnce) {
+    for (std::size_t at = 0; at < 200; ++at) {
+        std::string text(200, 'x');
+        text[at] = '\r';
+        if (at + 1 < text.size()) text[at + 1] = '\n';
+        EXPECT_EQ(count_line_ends(text), 1u) << "CR at " << at;
+    }
+}
+
+TEST(CopyLine, AgreesWithALineByLineWalkOnRandomTexts) {
+    std::mt19937 rng(2);
+    for (int round = 0; round < 1000; ++round) {
+        const std::string text = random_text(rng);
+        const auto n = static_cast<std::int64_t>(walked_line_ends(text));
+        for (std::int64_t k = -1; k <= n + 2; ++k)
+            ASSERT_EQ(copy_line(text, k), walked_line(text, k)) << testing::PrintToString(text) << " k=" << k;
+    }
+}
+
+struct SkipCase {
+    std::string_view text;
+    std::size_t from;
+    std::uint64_t count;
+    std::size_t after;
+};
+
+TEST(SkipLineEnds, StopsJustPastTheWantedLineEndOrAtTheEnd) {
+    const SkipCase cases[] = {
+        {"a\r\nb\r\nc"sv, 0, 0, 0}, {"a\r\nb\r\nc"sv, 0, 1, 2}, {"a\r\nb\r\nc"sv, 0, 2, 5},
+        {"a\r\nb\r\nc"sv, 0, 3, 7}, {"a\r\nb\r\nc"sv, 2, 1, 5}, {"a\r\nb"sv, 2, 1, 4},
+        {"a\n\nb"sv, 2, 1, 3},        {"\nb"sv, 0, 1, 1},             {"a\r\nb"sv, 9, 1, 4},
+        {"a\r\nb"sv, 3, 0, 3},
+    };
+    for (const SkipCase& c : cases)
+        EXPECT_EQ(skip_line_ends(c.text, c.from, c.count), c.after)
+            << testing::PrintToString(c.text) << " from " << c.from << " count " << c.count;
 }
 
 TEST(LineNumberAt, CountsLineEndsBeforeTheOffset) {
