@@ -5,15 +5,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
+#include "entry_set.h"
 #include "platform/platform.h"
 
 namespace lotpick {
 
 struct DoneList {
-    platform::Buffer text;                          // owns the bytes the entries view
-    std::unordered_set<std::string_view> entries;   // lines of text, blank ones included
+    platform::Buffer text;  // owns the bytes the entries view
+    EntrySet entries;       // the non-empty lines of text, up to its first zero byte
 };
 
 // The done list of the current directory. A list that cannot be read counts

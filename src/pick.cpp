@@ -7,6 +7,7 @@
 #include "destination.h"
 #include "done_list.h"
 #include "line_list.h"
+#include "line_table.h"
 #include "platform/platform.h"
 #include "random_draw.h"
 #include "version.h"
@@ -56,24 +57,48 @@ struct Attempt {
     std::string_view name;
 };
 
+// What each generator output selects and whether that name is done, worked
+// out when first needed. A fresh pick costs one walk to its line; a run of a
+// million redraws walks the list once and tests each distinct name once.
+struct DrawMemo {
+    std::string_view text;
+    std::int32_t n = 0;
+    LineTable lines;                  // filled at the second attempt
+    std::vector<std::int8_t> done;    // by output: -1 untested, else 0 or 1
+};
+
+std::string_view drawn_name(DrawMemo& memo, std::uint32_t r, std::int32_t index, std::int32_t attempts) {
+    if (attempts == 1) return copy_line(memo.text, index);
+    if (memo.lines.names.empty()) memo.lines = index_drawable_lines(memo.text, memo.n);
+    return memo.lines.names[r];
+}
+
+bool is_drawn_done(DrawMemo& memo, std::uint32_t r, std::string_view name, const DoneList& done) {
+    if (memo.done.empty()) memo.done.assign(generator_outputs, -1);
+    if (memo.done[r] < 0) memo.done[r] = is_done(name, done) ? 1 : 0;
+    return memo.done[r] == 1;
+}
+
 // Draws until a name is not done, at most n times and at least once; when
 // every draw hits a done name, the last one stands. Empty when a drawn line
 // is too long to be a name.
 std::optional<Attempt> draw_until_new(std::string_view text, std::int32_t n, const DoneList& done,
                                       const std::string& list_path, const Console& console) {
+    DrawMemo memo{text, n, {}, {}};
     Attempt attempt;
     std::int32_t attempts = 0;
     do {
         ++attempts;
-        attempt.index = draw_pick_index(n);
-        attempt.name = copy_line(text, attempt.index);
+        const std::uint32_t r = next_random();
+        attempt.index = scale_to_index(r, n);
+        attempt.name = drawn_name(memo, r, attempt.index, attempts);
         if (attempt.name.size() > max_name_length) {
             const auto line = line_number_at(text, static_cast<std::size_t>(attempt.name.data() - text.data()));
             report(console, "name too long in line " + std::to_string(line) + " of", list_path,
                    too_long_reason(attempt.name.size()));
             return std::nullopt;
         }
-        if (!is_done(attempt.name, done)) break;
+        if (!is_drawn_done(memo, r, attempt.name, done)) break;
         std::fprintf(console.out, "Selecting new file %d\n", attempt.index);
         flush_line(console);
     } while (attempts < n);

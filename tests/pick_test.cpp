@@ -3,12 +3,14 @@
 
 #include "pick.h"
 
+#include "random_draw.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -276,6 +278,59 @@ TEST(RunPick, PrefersDoneListOverOtherSpellings) {
     EXPECT_EQ(run.out, "Selecting new file 0\n3 files picked 2\nb.txt\n");
     EXPECT_EQ(read_file("DoneList"), "a.txt\r\nb.txt");
     EXPECT_EQ(read_file("DONELIST"), "b.txt");
+}
+
+// What a run prints over a list of distinct names, one per CR LF line, worked
+// out draw by draw with the plain index-to-line rule.
+std::string expected_output(const std::vector<std::string>& names, const std::set<std::string>& done,
+                            std::uint32_t seed, std::string& picked) {
+    const auto n = static_cast<std::int32_t>(names.size());
+    seed_generator(seed);
+    std::string out;
+    std::int32_t attempts = 0, index = 0;
+    do {
+        ++attempts;
+        index = draw_pick_index(n);
+        picked = names[static_cast<std::size_t>(index > 1 ? index - 1 : 0)];
+        if (!done.contains(picked)) break;
+        out += "Selecting new file " + std::to_string(index) + "\n";
+    } while (attempts < n);
+    return out + std::to_string(n) + " files picked " + std::to_string(index) + "\n" + picked + "\n";
+}
+
+TEST(RunPick, RedrawsOverLongListsExactlyAsADrawByDrawWalkDoes) {
+    struct Case {
+        const char* what;
+        int lines;
+        int done_from;  // names from this line on are done
+    } cases[] = {
+        {"every name done", 40000, 0},
+        {"all but the first 300 done", 40000, 300},
+        {"short list, every name done", 700, 0},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDir scratch;
+        std::vector<std::string> names;
+        std::string list, done_text;
+        std::set<std::string> done;
+        for (int i = 0; i < c.lines; ++i) {
+            names.push_back("n" + std::to_string(i) + ".txt");
+            list += names.back() + "\r\n";
+            if (i < c.done_from) continue;
+            done_text += (done.empty() ? "" : "\r\n") + names.back();
+            done.insert(names.back());
+        }
+        write_file("list.txt", list);
+        write_file("DoneList", done_text);
+        std::string picked;
+        const std::string out = expected_output(names, done, 77, picked);
+        write_file(picked, "picked content");
+        const RunResult run = pick({"list.txt", "wall.bmp"}, "77");
+        EXPECT_EQ(run.status, 0) << c.what << run.err;
+        EXPECT_EQ(run.out, out) << c.what;
+        EXPECT_EQ(read_file("DoneList"), done_text + "\r\n" + picked) << c.what;
+        EXPECT_EQ(read_file("wall.txt"), "picked content") << c.what;
+    }
 }
 
 }  // namespace

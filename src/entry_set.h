@@ -1,0 +1,27 @@
+// A set of the entries of a text (the runs of bytes between CR and LF bytes),
+// for whole-entry lookups in constant expected time: a flat open-addressing
+// table of offsets into the text, built once.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace lotpick {
+
+struct EntrySet {
+    std::string_view text;             // the entries' bytes; must outlive the set
+    std::vector<std::uint64_t> slots;  // 0 when free, else hash bits over offset + 1
+    std::uint64_t offset_mask = 0;     // the low bits that hold offset + 1
+};
+
+// Every non-empty entry of `text`.
+EntrySet index_entries(std::string_view text);
+
+// True when `name` equals one of the entries byte for byte.
+bool contains_entry(const EntrySet& set, std::string_view name);
+
+// The hash behind the table, 64 well-mixed bits.
+std::uint64_t hash_bytes(std::string_view bytes);
+
+}  // namespace lotpick
