@@ -35,6 +35,17 @@ TEST(CopyFileAtomically, CopiesAnEmptyFile) {
     EXPECT_EQ(read_file("target"), "");
 }
 
+TEST(CopyFileAtomically, CopiesAFileThatClaimsNoSizeButHasContent) {
+    // Kernel files report size 0; a copy that trusted the size, or the kernel
+    // copy's first "nothing more", would leave the target empty.
+    const char* source = "/proc/version";
+    if (!std::filesystem::exists(source)) GTEST_SKIP() << "no " << source << " here";
+    test::ScratchDir scratch;
+    EXPECT_FALSE(copy_file_atomically(source, "target"));
+    EXPECT_FALSE(read_file("target").empty());
+    EXPECT_EQ(read_file("target"), read_file(source));
+}
+
 TEST(CopyFileAtomically, LeavesTheOldTargetAndNoTemporaryFileAfterAFailure) {
     struct Case {
         const char* what;
