@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace lotpick {
 namespace {
@@ -33,9 +34,9 @@ std::size_t entry_end(std::string_view text, std::size_t start) {
 
 // Room for `entries` at a load of at most two thirds: linear probing stays
 // short, and the table stays a small multiple of the text.
-std::size_t capacity_for(std::size_t entries) {
-    return std::bit_ceil(entries + entries / 2 + 16);
-}
+std::size_t capacity_for(std::size_t entries) { return std::bit_ceil(entries + entries / 2 + 16); }
+
+std::uint64_t* words(const EntrySet& set) { return reinterpret_cast<std::uint64_t*>(set.slots.get()); }
 
 // The entry at `offset` equals `name`: the text has no line break inside a
 // name that has none, so a match up to the name's length that ends at a break
@@ -47,20 +48,63 @@ bool entry_equals(std::string_view text, std::size_t offset, std::string_view na
 }
 
 // The slot that holds `name`, or the free slot where it belongs.
-std::size_t find_slot(const EntrySet& set, std::string_view name, std::uint64_t hash) {
-    const std::size_t mask = set.slots.size() - 1;
+std::uint64_t& find_slot(const EntrySet& set, std::string_view name, std::uint64_t hash) {
+    const std::size_t mask = set.capacity - 1;
     const std::uint64_t tag = hash & ~set.offset_mask;
     for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
-        const std::uint64_t slot = set.slots[i];
-        if (slot == 0) return i;
-        if ((slot & ~set.offset_mask) == tag && entry_equals(set.text, (slot & set.offset_mask) - 1, name)) return i;
+        std::uint64_t& slot = words(set)[i];
+        if (slot == 0) return slot;
+        if ((slot & ~set.offset_mask) == tag && entry_equals(set.text, (slot & set.offset_mask) - 1, name)) return slot;
     }
 }
 
-void insert_entry(EntrySet& set, std::size_t offset, std::string_view entry) {
-    const std::uint64_t hash = hash_bytes(entry);
-    std::uint64_t& slot = set.slots[find_slot(set, entry, hash)];
-    if (slot == 0) slot = (hash & ~set.offset_mask) | (offset + 1);
+struct Pending {
+    std::size_t offset;
+    std::string_view entry;
+    std::uint64_t hash;
+    std::uint64_t home;  // the entry's first slot as it was before the batch
+};
+
+void insert_entry(EntrySet& set, const Pending& pending) {
+    std::uint64_t& home = words(set)[pending.hash & (set.capacity - 1)];
+    // A free home slot, seen free twice, needs no probing.
+    std::uint64_t& slot = pending.home == 0 && home == 0 ? home : find_slot(set, pending.entry, pending.hash);
+    if (slot == 0) slot = (pending.hash & ~set.offset_mask) | (pending.offset + 1);
+}
+
+// A table much larger than the caches makes every insert wait for memory.
+// Reading the home slots of a batch of entries before inserting any lets the
+// processor fetch them all at once instead of one after another.
+void insert_batch(EntrySet& set, Pending* batch, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) batch[i].home = words(set)[batch[i].hash & (set.capacity - 1)];
+    for (std::size_t i = 0; i < count; ++i) insert_entry(set, batch[i]);
+}
+
+void insert_entries(EntrySet& set) {
+    constexpr std::size_t batch_size = 16;
+    Pending batch[batch_size];
+    std::size_t count = 0;
+    const std::string_view text = set.text;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = entry_end(text, start);
+        if (end > start) {
+            const std::string_view entry = text.substr(start, end - start);
+            batch[count++] = {start, entry, hash_bytes(entry), 0};
+        }
+        if (count == batch_size) insert_batch(set, batch, std::exchange(count, 0));
+        start = end + 1;
+    }
+    insert_batch(set, batch, count);
+}
+
+// The answer without a table, for when there was no memory for one.
+bool walk_contains(std::string_view text, std::string_view name) {
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = entry_end(text, start);
+        if (text.substr(start, end - start) == name) return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 }  // namespace
@@ -81,24 +125,23 @@ std::uint64_t hash_bytes(std::string_view bytes) {
 EntrySet index_entries(std::string_view text) {
     EntrySet set;
     set.text = text;
-    set.offset_mask = std::bit_width(text.size()) >= 64 ? ~std::uint64_t{0}
-                                                        : (std::uint64_t{1} << std::bit_width(text.size())) - 1;
+    const auto offset_bits = static_cast<unsigned>(std::bit_width(text.size()));
+    set.offset_mask = offset_bits >= 64u ? ~std::uint64_t{0} : (std::uint64_t{1} << offset_bits) - 1;
     // Every entry but the first follows at least one line end.
-    set.slots.assign(capacity_for(static_cast<std::size_t>(count_line_ends(text)) + 1), 0);
-    for (std::size_t start = 0; start <= text.size();) {
-        const std::size_t end = entry_end(text, start);
-        if (end > start) insert_entry(set, start, text.substr(start, end - start));
-        start = end + 1;
-    }
+    const std::size_t capacity = capacity_for(static_cast<std::size_t>(count_line_ends(text)) + 1);
+    set.slots = platform::allocate_zeroed(capacity * sizeof(std::uint64_t));
+    if (!set.slots) return set;
+    set.capacity = capacity;
+    insert_entries(set);
     return set;
 }
 
 bool contains_entry(const EntrySet& set, std::string_view name) {
-    if (name.empty() || set.slots.empty()) return false;
+    if (name.empty()) return false;
     for (const char byte : name)
         if (is_line_break(byte)) return false;
-    const std::uint64_t hash = hash_bytes(name);
-    return set.slots[find_slot(set, name, hash)] != 0;
+    if (set.capacity == 0) return walk_contains(set.text, name);
+    return find_slot(set, name, hash_bytes(name)) != 0;
 }
 
 }  // namespace lotpick

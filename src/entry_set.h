@@ -5,17 +5,20 @@
 
 #include <cstdint>
 #include <string_view>
-#include <vector>
+
+#include "platform/platform.h"
 
 namespace lotpick {
 
 struct EntrySet {
-    std::string_view text;             // the entries' bytes; must outlive the set
-    std::vector<std::uint64_t> slots;  // 0 when free, else hash bits over offset + 1
-    std::uint64_t offset_mask = 0;     // the low bits that hold offset + 1
+    std::string_view text;          // the entries' bytes; must outlive the set
+    platform::Block slots;          // `capacity` words: 0 when free, else hash bits over offset + 1
+    std::size_t capacity = 0;       // a power of two, or 0 when there is no table
+    std::uint64_t offset_mask = 0;  // the low bits of a word that hold offset + 1
 };
 
-// Every non-empty entry of `text`.
+// Every non-empty entry of `text`. Without memory for the table the set still
+// answers, by walking the text.
 EntrySet index_entries(std::string_view text);
 
 // True when `name` equals one of the entries byte for byte.

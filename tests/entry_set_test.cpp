@@ -70,6 +70,13 @@ TEST(ContainsEntry, FindsEveryEntryOfALargeListAndNothingElse) {
     }
 }
 
+TEST(ContainsEntry, AnswersByWalkingTheTextWhenThereIsNoTable) {
+    EntrySet set;
+    set.text = "a.jpg\r\nb.jpg\nc";
+    for (const std::string_view name : {"a.jpg", "b.jpg", "c"}) EXPECT_TRUE(contains_entry(set, name)) << name;
+    for (const std::string_view name : {"a", "b.jpg\nc", "", "d"}) EXPECT_FALSE(contains_entry(set, name)) << name;
+}
+
 TEST(ContainsEntry, FindsNothingInAnEmptyOrDefaultSet) {
     EXPECT_FALSE(contains_entry(index_entries(""), "a"));
     EXPECT_FALSE(contains_entry(EntrySet{}, "a"));

@@ -70,6 +70,19 @@ TEST(CopyFileAtomically, LeavesTheOldTargetAndNoTemporaryFileAfterAFailure) {
     }
 }
 
+TEST(AllocateZeroed, GivesZeroedWritableBlocksSmallAndLarge) {
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{5} << 20}) {
+        const Block block = allocate_zeroed(size + 1);
+        ASSERT_TRUE(block) << size;
+        std::size_t nonzero = 0;
+        for (std::size_t i = 0; i <= size; ++i) nonzero += block[i] != 0 ? 1 : 0;
+        EXPECT_EQ(nonzero, 0u) << size;
+        block[0] = 'x';
+        block[size] = 'y';
+        EXPECT_EQ(block[size], 'y') << size;
+    }
+}
+
 TEST(ReadFile, ReadsTheSameBytesWithOrWithoutTheSharedLock) {
     test::ScratchDir scratch;
     write_file("file", std::string("a\0b\r\n", 5));
