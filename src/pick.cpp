@@ -13,6 +13,7 @@
 #include "version.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +51,19 @@ int finish(const Console& console, int status) {
         if (status == picked) status = incomplete;
     }
     return status;
+}
+
+// "Selecting new file K": a run over a long list that is nearly all done
+// prints a million of these, so the number is formatted by hand and the
+// line costs little more than its write.
+void print_redraw(const Console& console, std::int32_t index) {
+    constexpr std::string_view text = "Selecting new file ";
+    char line[text.size() + 16];
+    text.copy(line, text.size());
+    char* end = std::to_chars(line + text.size(), line + sizeof line - 1, index).ptr;
+    *end++ = '\n';
+    std::fwrite(line, 1, static_cast<std::size_t>(end - line), console.out);
+    flush_line(console);
 }
 
 struct Attempt {
@@ -99,8 +113,7 @@ std::optional<Attempt> draw_until_new(std::string_view text, std::int32_t n, con
             return std::nullopt;
         }
         if (!is_drawn_done(memo, r, attempt.name, done)) break;
-        std::fprintf(console.out, "Selecting new file %d\n", attempt.index);
-        flush_line(console);
+        print_redraw(console, attempt.index);
     } while (attempts < n);
     return attempt;
 }
