@@ -7,8 +7,8 @@
 #   bench/compare.sh            # the full comparison, a few minutes
 #   LOTPICK_BENCH_RUNS=3 bench/compare.sh   # fewer runs per case, for a look
 #
-# Needs cmake, ninja, g++, Google Benchmark, hyperfine, gnuplot, python3, perl
-# and GNU time (/usr/bin/time).
+# Needs cmake, ninja, g++, Google Benchmark, hyperfine, gnuplot, python3, GNU
+# coreutils and GNU time (/usr/bin/time).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 data=$root/build/bench-data
@@ -51,9 +51,6 @@ for n in sizes:
 EOF
     head -c 512M /dev/urandom > big.bin
     printf 'big.bin\r\n' > big-list.txt
-    # What the all-done runs cannot avoid: one write per line, as line-buffered
-    # output does it.
-    printf '$| = 1;\nprint "Selecting new file $_\\n" for 1 .. $ARGV[0];\n' > writes.pl
     touch ready
 fi
 
@@ -64,11 +61,14 @@ for n in "${sizes[@]}"; do
         -n lotpick "$lotpick list-$n.txt out.bmp" -n shuf "shuf -n 1 list-$n.txt"
     hyperfine -N --warmup 1 --runs "$runs" --prepare "cp done-$n.txt DoneList" \
         --export-json "$results/done-$n.json" \
-        -n lotpick "$lotpick list-$n.txt out.bmp" -n writes "perl writes.pl $n"
+        -n lotpick "$lotpick list-$n.txt out.bmp" \
+        -n writes "stdbuf -oL seq -f 'Selecting new file %.0f' $n"
 done
 hyperfine -N --warmup 1 --runs "$runs" --prepare 'sh -c "rm -f DoneList big-out.bin big-cp.bin; sync"' \
     --export-json "$results/copy.json" \
     -n lotpick "$lotpick big-list.txt big-out.bin" -n cp "cp big.bin big-cp.bin"
+rm -f DoneList
+"$lotpick" big-list.txt big-out.bin >/dev/null
 cmp big.bin big-out.bin
 echo "load after: $(uptime)" >> "$results/load.txt"
 

@@ -88,8 +88,8 @@ out('## Whole runs')
 out('')
 out('A fresh pick has no done list. An all-done run has every name of the list in its done list, so it makes '
     'one attempt per line end and prints one redraw line each, to /dev/null. Standard output is line-buffered, so '
-    'each redraw line is one write to the system; "one write per line" is a Perl loop that does only those writes, '
-    'the part of an all-done run that no change to lotpick can remove.')
+    'each redraw line is one write to the system. "One write per line" is `stdbuf -oL seq` printing as many lines '
+    'of the same shape: the part of an all-done run that no change to lotpick can remove.')
 out('')
 out('| Lines | lotpick, fresh pick | `shuf -n 1` | ratio | lotpick, all done | one write per line | rest of the run |')
 out('|---:|---:|---:|---:|---:|---:|---:|')
