@@ -333,5 +333,25 @@ TEST(RunPick, RedrawsOverLongListsExactlyAsADrawByDrawWalkDoes) {
     }
 }
 
+TEST(RunPick, RefusesATooLongNameDrawnAfterARedraw) {
+    // A seed whose first draw lands on the done first line and whose second
+    // lands on the long second line.
+    std::uint32_t seed = 0;
+    std::int32_t first = 0;
+    for (;; ++seed) {
+        seed_generator(seed);
+        first = draw_pick_index(3);
+        if (first <= 1 && draw_pick_index(3) == 2) break;
+    }
+    test::ScratchDir scratch;
+    write_file("list.txt", "a.txt\r\n" + std::string(300, 'n') + "\r\nc.txt\r\n");
+    write_file("DoneList", "a.txt");
+    const RunResult run = pick({"list.txt", "wall.bmp"}, std::to_string(seed));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Selecting new file " + std::to_string(first) + "\n");
+    EXPECT_EQ(run.err, "lotpick: name too long in line 2 of 'list.txt': 300 bytes, at most 259\n");
+    EXPECT_EQ(read_file("DoneList"), "a.txt");
+}
+
 }  // namespace
 }  // namespace lotpick
