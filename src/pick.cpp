@@ -68,6 +68,7 @@ void print_redraw(const Console& console, std::int32_t index) {
 
 struct Attempt {
     std::int32_t index = 0;
+    std::uint32_t output = 0;  // the generator output the index came from
     std::string_view name;
 };
 
@@ -77,15 +78,19 @@ struct Attempt {
 struct DrawMemo {
     std::string_view text;
     std::int32_t n = 0;
-    LineTable lines;                  // filled at the second attempt
-    std::vector<std::int8_t> done;    // by output: -1 untested, else 0 or 1
+    LineTable lines;                // filled when a later attempt needs a name
+    std::vector<std::int8_t> done;  // by output: -1 untested, else 0 or 1
 };
 
-std::string_view drawn_name(DrawMemo& memo, std::uint32_t r, std::int32_t index, std::int32_t attempts) {
-    if (attempts == 1) return copy_line(memo.text, index);
+std::string_view drawn_name(DrawMemo& memo, const Attempt& attempt, std::int32_t attempts) {
+    if (attempts == 1) return copy_line(memo.text, attempt.index);
     if (memo.lines.names.empty()) memo.lines = index_drawable_lines(memo.text, memo.n);
-    return memo.lines.names[r];
+    return memo.lines.names[attempt.output];
 }
+
+// Only the small table of verdicts is touched for an output already found
+// done: the redraws of a nearly done list stay in the cache.
+bool is_known_done(const DrawMemo& memo, std::uint32_t r) { return !memo.done.empty() && memo.done[r] == 1; }
 
 bool is_drawn_done(DrawMemo& memo, std::uint32_t r, std::string_view name, const DoneList& done) {
     if (memo.done.empty()) memo.done.assign(generator_outputs, -1);
@@ -101,20 +106,25 @@ std::optional<Attempt> draw_until_new(std::string_view text, std::int32_t n, con
     DrawMemo memo{text, n, {}, {}};
     Attempt attempt;
     std::int32_t attempts = 0;
+    bool named = false;  // attempt.name belongs to the latest attempt
     do {
         ++attempts;
-        const std::uint32_t r = next_random();
-        attempt.index = scale_to_index(r, n);
-        attempt.name = drawn_name(memo, r, attempt.index, attempts);
-        if (attempt.name.size() > max_name_length) {
-            const auto line = line_number_at(text, static_cast<std::size_t>(attempt.name.data() - text.data()));
-            report(console, "name too long in line " + std::to_string(line) + " of", list_path,
-                   too_long_reason(attempt.name.size()));
-            return std::nullopt;
+        attempt.output = next_random();
+        attempt.index = scale_to_index(attempt.output, n);
+        named = !is_known_done(memo, attempt.output);
+        if (named) {
+            attempt.name = drawn_name(memo, attempt, attempts);
+            if (attempt.name.size() > max_name_length) {
+                const auto line = line_number_at(text, static_cast<std::size_t>(attempt.name.data() - text.data()));
+                report(console, "name too long in line " + std::to_string(line) + " of", list_path,
+                       too_long_reason(attempt.name.size()));
+                return std::nullopt;
+            }
+            if (!is_drawn_done(memo, attempt.output, attempt.name, done)) return attempt;
         }
-        if (!is_drawn_done(memo, r, attempt.name, done)) break;
         print_redraw(console, attempt.index);
     } while (attempts < n);
+    if (!named) attempt.name = drawn_name(memo, attempt, attempts);
     return attempt;
 }
 
