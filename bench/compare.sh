@@ -8,7 +8,7 @@
 #   LOTPICK_BENCH_RUNS=3 bench/compare.sh   # fewer runs per case, for a look
 #
 # Needs cmake, ninja, g++, Google Benchmark, hyperfine, gnuplot, python3, GNU
-# coreutils and GNU time (/usr/bin/time).
+# coreutils (shuf, cp) and GNU time (/usr/bin/time).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 data=$root/build/bench-data
@@ -21,6 +21,7 @@ cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
 lotpick=$root/build/release/lotpick
 micro=$root/build/release/bench/lotpick_bench
+line_writes=$root/build/release/bench/line_writes
 
 mkdir -p "$data" "$results"
 cd "$data"
@@ -55,6 +56,9 @@ EOF
 fi
 
 echo "load before: $(uptime)" > "$results/load.txt"
+# Starting the command and printing the usage text (status 1, hence -i): what
+# every run costs before it reads anything.
+hyperfine -N -i --warmup 3 --runs "$((runs * 2))" --export-json "$results/start.json" -n start "$lotpick"
 for n in "${sizes[@]}"; do
     hyperfine -N --warmup 3 --runs "$((runs * 2))" --prepare 'rm -f DoneList' \
         --export-json "$results/fresh-$n.json" \
@@ -62,7 +66,7 @@ for n in "${sizes[@]}"; do
     hyperfine -N --warmup 1 --runs "$runs" --prepare "cp done-$n.txt DoneList" \
         --export-json "$results/done-$n.json" \
         -n lotpick "$lotpick list-$n.txt out.bmp" \
-        -n writes "stdbuf -oL seq -f 'Selecting new file %.0f' $n"
+        -n writes "$line_writes $n"
 done
 hyperfine -N --warmup 1 --runs "$runs" --prepare 'sh -c "rm -f DoneList big-out.bin big-cp.bin; sync"' \
     --export-json "$results/copy.json" \

@@ -36,6 +36,7 @@ def size_of(path):
 fresh = {n: medians('fresh-%d.json' % n) for n in sizes}
 done = {n: medians('done-%d.json' % n) for n in sizes}
 copy = medians('copy.json')
+start = medians('start.json')['start']
 machine = read('machine.txt').splitlines()
 load = read('load.txt').splitlines()
 
@@ -88,8 +89,10 @@ out('## Whole runs')
 out('')
 out('A fresh pick has no done list. An all-done run has every name of the list in its done list, so it makes '
     'one attempt per line end and prints one redraw line each, to /dev/null. Standard output is line-buffered, so '
-    'each redraw line is one write to the system. "One write per line" is `stdbuf -oL seq` printing as many lines '
-    'of the same shape: the part of an all-done run that no change to lotpick can remove.')
+    'each redraw line is one write to the system. "One write per line" is `bench/line_writes` printing as many '
+    'lines of the same shape in the same way: the part of an all-done run that no change to lotpick can remove. '
+    'Starting lotpick and printing only its usage text takes %s; below 10^5 lines that start-up is most of a '
+    'fresh pick.' % ms(start))
 out('')
 out('| Lines | lotpick, fresh pick | `shuf -n 1` | ratio | lotpick, all done | one write per line | rest of the run |')
 out('|---:|---:|---:|---:|---:|---:|---:|')
