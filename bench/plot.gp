@@ -13,4 +13,5 @@ set pointsize 1.4
 plot results.'/plot.dat' using 1:($4*1000) with linespoints lw 2 pt 7 title "lotpick, all names done", \
      '' using 1:($5*1000) with linespoints lw 2 dt 2 pt 6 title "one write per line alone", \
      '' using 1:($3*1000) with linespoints lw 2 pt 5 title "shuf -n 1", \
-     '' using 1:($2*1000) with linespoints lw 2 pt 9 title "lotpick, fresh pick"
+     '' using 1:($2*1000) with linespoints lw 2 pt 9 title "lotpick, fresh pick", \
+     '' using 1:($6*1000) with lines lw 2 dt (8,6) lc rgb "black" title "lotpick start-up alone"
