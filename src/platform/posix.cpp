@@ -33,24 +33,49 @@ namespace {
 
 Failure failure_from_errno(int error = errno) { return Failure{std::strerror(error)}; }
 
-// Every block is a mapping of its own: it comes zeroed without being touched,
-// and a large one can be laid on 2 MiB pages. Where the system counts every
-// first touch of a 4 KiB page as a fault (some virtual machines charge
-// microseconds for each), loading a list of a million names costs a tenth of
-// a second on small pages and a few milliseconds on large ones. The header
-// just before the block records the mapping for its release.
-struct MappingHeader {
+// Large blocks are mappings of their own, aligned to and advised onto 2 MiB
+// pages: where every first touch of a 4 KiB page is a fault that costs
+// microseconds (as on some virtual machines), loading a list of a million
+// names takes a tenth of a second on small pages and a few milliseconds on
+// large ones. Small blocks come from calloc, where memory checkers watch
+// their ends. A header just before each block says how to release it.
+struct BlockHeader {
     void* base;
-    std::size_t length;
+    std::size_t length;  // of the mapping; 0 for calloc memory
 };
 constexpr std::size_t block_header_size = 64;
 constexpr std::size_t huge_page_size = std::size_t{2} << 20;
+constexpr std::size_t large_block_size = std::size_t{1} << 20;
 
 void advise_huge_pages([[maybe_unused]] char* start, [[maybe_unused]] std::size_t length) {
 #if defined(MADV_HUGEPAGE)
     // Only advice: without it the block simply stays on small pages.
     (void)::madvise(start, length, MADV_HUGEPAGE);
 #endif
+}
+
+char* with_header(char* block, void* base, std::size_t length) {
+    *reinterpret_cast<BlockHeader*>(block - block_header_size) = {base, length};
+    return block;
+}
+
+char* allocate_small(std::size_t bytes) {
+    auto* base = static_cast<char*>(std::calloc(bytes + block_header_size, 1));
+    return base ? with_header(base + block_header_size, base, 0) : nullptr;
+}
+
+// The block starts on a 2 MiB boundary and covers whole 2 MiB pages; the
+// header sits in the small page before it.
+char* allocate_large(std::size_t bytes) {
+    const std::size_t pages = (bytes + huge_page_size - 1) / huge_page_size * huge_page_size;
+    const std::size_t length = pages + huge_page_size;
+    void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return nullptr;
+    const auto after_header = reinterpret_cast<std::uintptr_t>(base) + block_header_size;
+    const std::size_t padding = (huge_page_size - after_header % huge_page_size) % huge_page_size;
+    auto* block = static_cast<char*>(base) + block_header_size + padding;
+    advise_huge_pages(block, pages);
+    return with_header(block, base, length);
 }
 
 // Owns one file descriptor; closing is the destructor's job unless the caller
@@ -250,25 +275,14 @@ bool copy_bytes(int from, int to) {
 }  // namespace
 
 void BlockDeleter::operator()(char* block) const noexcept {
-    const auto* header = reinterpret_cast<const MappingHeader*>(block - block_header_size);
-    ::munmap(header->base, header->length);
+    const auto* header = reinterpret_cast<const BlockHeader*>(block - block_header_size);
+    if (header->length == 0) std::free(header->base);
+    else ::munmap(header->base, header->length);
 }
 
 Block allocate_zeroed(std::size_t bytes) {
-    const bool large = bytes >= huge_page_size;
-    const std::size_t slack = block_header_size + (large ? huge_page_size : 0);
-    if (bytes > SIZE_MAX - slack) return Block();
-    const std::size_t length = bytes + slack;
-    void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED) return Block();
-    auto* start = static_cast<char*>(base);
-    if (large) {
-        const auto misalignment = reinterpret_cast<std::uintptr_t>(start) % huge_page_size;
-        if (misalignment != 0) start += huge_page_size - misalignment;
-        advise_huge_pages(start, length - static_cast<std::size_t>(start - static_cast<char*>(base)));
-    }
-    *reinterpret_cast<MappingHeader*>(start) = {base, length};
-    return Block(start + block_header_size);
+    if (bytes > SIZE_MAX / 2) return Block();
+    return Block(bytes < large_block_size ? allocate_small(bytes) : allocate_large(bytes));
 }
 
 Loaded read_file(const std::string& path, Lock lock) {

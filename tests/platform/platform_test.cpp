@@ -71,7 +71,8 @@ TEST(CopyFileAtomically, LeavesTheOldTargetAndNoTemporaryFileAfterAFailure) {
 }
 
 TEST(AllocateZeroed, GivesZeroedWritableBlocksSmallAndLarge) {
-    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{5} << 20}) {
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4096}, (std::size_t{1} << 20) - 1,
+                                   std::size_t{1} << 20, std::size_t{5} << 20}) {
         const Block block = allocate_zeroed(size + 1);
         ASSERT_TRUE(block) << size;
         std::size_t nonzero = 0;
