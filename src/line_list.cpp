@@ -27,9 +27,10 @@ bool is_line_break(char byte) { return byte == '\r' || byte == '\n'; }
 // Line ends among the `block` bytes at p; p[-1] must be readable. Written as
 // one branch-free byte loop with a one-byte sum so that it vectorises at -O2.
 unsigned line_ends_in_block(const unsigned char* p) {
+    const unsigned char* before = p - 1;
     unsigned char sum = 0;
     for (std::size_t i = 0; i < block; ++i)
-        sum = static_cast<unsigned char>(sum + ((p[i] == cr) | ((p[i] == lf) & (p[i - 1] != cr))));
+        sum = static_cast<unsigned char>(sum + ((p[i] == cr) | ((p[i] == lf) & (before[i] != cr))));
     return sum;
 }
 
