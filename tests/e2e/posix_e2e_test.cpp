@@ -36,6 +36,29 @@ TEST(LotpickOnPosix, ReadsAListFromAPipeToItsEnd) {
     EXPECT_EQ(read_file("wall.txt"), "content of b");
 }
 
+// With both streams in one file, a diagnostic lands after the lines printed
+// before it only when standard output goes out at each line end.
+TEST(LotpickOnPosix, WritesEachOutputLineBeforeTheDiagnosticsThatFollowIt) {
+    const struct {
+        std::string list;
+        const char* done;
+        std::string both_streams;
+    } cases[] = {
+        {"a.txt\r\nb.txt\r\nc.txt\r\n", "a.txt",
+         "Selecting new file 0\n3 files picked 2\nb.txt\nlotpick: cannot copy 'b.txt' to 'wall.txt': "},
+        {"a.txt\r\n\r\n" + std::string(300, 'n') + "\r\n", "a.txt",
+         "Selecting new file 0\nlotpick: name too long in line 3 of 'list.txt': 300 bytes, at most 259\n"},
+    };
+    for (const auto& c : cases) {
+        test::ScratchDir scratch;
+        write_file("list.txt", c.list);
+        write_file("DoneList", c.done);
+        const std::string command = "'" + test::lotpick_binary() + "' list.txt wall.bmp 2>&1";
+        const auto run = test::run_process({"/bin/sh", "-c", command}, seeded("2"));
+        EXPECT_EQ(run.out.substr(0, c.both_streams.size()), c.both_streams);
+    }
+}
+
 TEST(LotpickOnPosix, ReplacesTheFileALinkedDestinationPointsTo) {
     test::ScratchDir scratch;
     write_file("list.txt", "new.txt\n");
