@@ -24,8 +24,6 @@ std::uint64_t mix(std::uint64_t h) {
     return h ^ (h >> 33);
 }
 
-bool is_line_break(char byte) { return byte == '\r' || byte == '\n'; }
-
 std::size_t entry_end(std::string_view text, std::size_t start) {
     std::size_t end = start;
     while (end < text.size() && !is_line_break(text[end])) ++end;

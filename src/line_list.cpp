@@ -22,8 +22,6 @@ bool is_line_end_at(std::string_view text, std::size_t i) {
     return text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'));
 }
 
-bool is_line_break(char byte) { return byte == '\r' || byte == '\n'; }
-
 // Line ends among the `block` bytes at p; p[-1] must be readable. Written as
 // one branch-free byte loop with a one-byte sum so that it vectorises at -O2.
 unsigned line_ends_in_block(const unsigned char* p) {

@@ -15,6 +15,10 @@ inline constexpr std::size_t max_name_length = 259;
 
 platform::Loaded load_text_file(const std::string& path);
 
+// CR and LF both break lines; how many line ends a run of them makes is
+// count_line_ends's business.
+inline bool is_line_break(char byte) { return byte == '\r' || byte == '\n'; }
+
 // A line end is a CR byte, or a LF byte that does not directly follow a CR:
 // CR LF, lone CR and lone LF each end one line.
 std::uint64_t count_line_ends(std::string_view text);
