@@ -37,15 +37,6 @@ std::map<std::string, std::string> write_picture_files() {
     return files;
 }
 
-std::vector<std::string> split_on_crlf(const std::string& text) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        parts.push_back(text.substr(start, end - start));
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 // The last line of a run's output is its pick.
 std::string picked_name(const std::string& out) {
     const std::string body = out.substr(0, out.empty() ? 0 : out.size() - 1);
@@ -83,7 +74,7 @@ TEST(Load, SixtyFourRunsAtOnceKeepEveryRecordWholeAndEveryCopyComplete) {
     }
     EXPECT_TRUE(shared_candidates.contains(read_file("shared.txt")));
 
-    const std::vector<std::string> entries = split_on_crlf(read_file("DoneList"));
+    const std::vector<std::string> entries = test::split_on_crlf(read_file("DoneList"));
     EXPECT_EQ(entries.size(), static_cast<std::size_t>(runs));
     for (const std::string& entry : entries) EXPECT_TRUE(files.contains(entry)) << '"' << entry << '"';
     EXPECT_EQ(std::multiset<std::string>(entries.begin(), entries.end()), picks);

@@ -43,15 +43,6 @@ int append_at_once(const std::string& path) {
     return total;
 }
 
-std::multiset<std::string> split_on_crlf(const std::string& text) {
-    std::multiset<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        parts.insert(text.substr(start, end - start));
-    parts.insert(text.substr(start));
-    return parts;
-}
-
 TEST(AppendRecord, WritersAtOnceKeepEveryRecordWholeAndSeparatedByOneLineEnd) {
     test::ScratchDir scratch;
     std::multiset<std::string> expected;
@@ -60,7 +51,8 @@ TEST(AppendRecord, WritersAtOnceKeepEveryRecordWholeAndSeparatedByOneLineEnd) {
     for (int round = 0; round < 40; ++round) {
         const std::string path = "DoneList-" + std::to_string(round);
         EXPECT_EQ(append_at_once(path), 0) << "round " << round;
-        const std::multiset<std::string> found = split_on_crlf(test::read_file(path));
+        const std::vector<std::string> records = test::split_on_crlf(test::read_file(path));
+        const std::multiset<std::string> found(records.begin(), records.end());
         std::vector<std::string> differences;
         std::set_symmetric_difference(found.begin(), found.end(), expected.begin(), expected.end(),
                                       std::back_inserter(differences));

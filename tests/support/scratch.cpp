@@ -50,6 +50,15 @@ bool file_system_folds_case() {
     return folds;
 }
 
+std::vector<std::string> split_on_crlf(std::string_view text) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string_view::npos; start = end + 2)
+        parts.emplace_back(text.substr(start, end - start));
+    parts.emplace_back(text.substr(start));
+    return parts;
+}
+
 std::string list_dir(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lotpick::test {
 
@@ -29,6 +30,10 @@ std::string read_file(const std::filesystem::path& path);
 // Whether the current directory's file system takes names that differ only
 // in case for one file, as Windows does.
 bool file_system_folds_case();
+
+// The records of a done list: the pieces between CR LF pairs, so a stray
+// lone CR or LF stays inside a record where a check can see it.
+std::vector<std::string> split_on_crlf(std::string_view text);
 
 // Every entry of `dir` by name, sorted, one per line: a check for stray files.
 std::string list_dir(const std::filesystem::path& dir);
