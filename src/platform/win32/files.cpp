@@ -1,21 +1,17 @@
-// The Win32 side of the platform layer: the Windows console build. Every
-// Windows call lotpick makes is in this file.
+// The Win32 platform layer, files: text blocks, whole-file loads, the append
+// to the done list, and where the done list lives.
 
-#include "platform/platform.h"
+#include "platform/win32/win32.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 namespace lotpick::platform {
-namespace {
+namespace win32 {
 
-// The system's own wording, without the period and line break it ends with.
-Failure failure_from(DWORD error = GetLastError()) {
+Failure failure_from(DWORD error) {
     char text[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                                   text, sizeof text, nullptr);
@@ -23,30 +19,6 @@ Failure failure_from(DWORD error = GetLastError()) {
     if (length == 0) return Failure{"system error " + std::to_string(error)};
     return Failure{std::string(text, length)};
 }
-
-// Owns one file handle for the length of one operation.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (is_open()) CloseHandle(handle_);
-    }
-    HANDLE get() const { return handle_; }
-    bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
-
-// Another run holds the done list only while one load or one append takes,
-// so a sharing violation is waited out, about two seconds at most, rather
-// than reading the list as empty or losing the record.
-constexpr int sharing_retries = 200;
-constexpr DWORD sharing_retry_pause_ms = 10;
-
-enum class Sharing { fail_at_once, wait };
 
 HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
                  Sharing sharing) {
@@ -57,6 +29,22 @@ HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD dispo
             return handle;
         Sleep(sharing_retry_pause_ms);
     }
+}
+
+}  // namespace win32
+
+namespace {
+
+using namespace win32;
+
+bool write_fully(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::size_t{1} << 30));
+        DWORD put = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &put, nullptr) || put == 0) return false;
+        bytes.remove_prefix(put);
+    }
+    return true;
 }
 
 // Reads until `wanted` bytes are in or the data ends; the count read, or
@@ -75,16 +63,6 @@ std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wante
         done += got;
     }
     return done;
-}
-
-bool write_fully(HANDLE file, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::size_t{1} << 30));
-        DWORD put = 0;
-        if (!WriteFile(file, bytes.data(), chunk, &put, nullptr) || put == 0) return false;
-        bytes.remove_prefix(put);
-    }
-    return true;
 }
 
 // A short read leaves the missing tail zero; the size stays what the file
@@ -116,63 +94,6 @@ Loaded read_stream(HANDLE file) {
         capacity = grown;
     }
 }
-
-std::string directory_of(const std::string& path) {
-    const std::size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-// The file a symbolic link destination names: the copy replaces that file
-// and leaves the link. Anything else, a dangling link included, is its own
-// target.
-std::string resolve_links(const std::string& target) {
-    const DWORD attributes = GetFileAttributesA(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return target;
-    const FileHandle file(CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.is_open()) return target;
-    char final_path[32768];
-    const DWORD length = GetFinalPathNameByHandleA(file.get(), final_path, sizeof final_path, FILE_NAME_NORMALIZED);
-    if (length == 0 || length >= sizeof final_path) return target;
-    return std::string(final_path, length);
-}
-
-// A copy in progress, beside its target so the final move stays on one
-// volume. Destruction deletes it unless commit moved it into place.
-class TemporaryFile {
-public:
-    // The name holds the process id, so no other live run can be using it;
-    // a file of that name is left over from a crashed run and fair to reuse.
-    explicit TemporaryFile(const std::string& target)
-        : path_(directory_of(target) + ".lotpick-" + std::to_string(GetCurrentProcessId()) + ".tmp") {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (path_.empty()) return;
-        // A copy of a read-only source is read-only until make_writable, and
-        // a read-only file cannot be deleted.
-        SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path_.c_str());
-    }
-    const std::string& path() const { return path_; }
-
-    // CopyFileA carries a read-only source's attribute over, and Windows
-    // refuses to replace a read-only file: the next pick could not land.
-    bool make_writable() const {
-        const DWORD attributes = GetFileAttributesA(path_.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES &&
-               SetFileAttributesA(path_.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    }
-
-    bool commit(const std::string& target) {
-        if (!MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-        path_.clear();
-        return true;
-    }
-
-private:
-    std::string path_;
-};
 
 }  // namespace
 
@@ -213,26 +134,7 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
     return std::nullopt;
 }
 
-std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
-    const std::string final_target = resolve_links(target);
-    TemporaryFile copy(final_target);
-    if (!CopyFileA(source.c_str(), copy.path().c_str(), FALSE)) return failure_from();
-    if (!copy.make_writable() || !copy.commit(final_target)) return failure_from();
-    return std::nullopt;
-}
-
 // The file system folds case, so the two spellings name one file.
 DoneListPaths done_list_paths() { return {"donelist", "DoneList"}; }
-
-std::uint32_t tick_count() { return GetTickCount(); }
-
-std::optional<std::string> raw_command_line() { return std::string(GetCommandLineA()); }
-
-// The C runtime treats line buffering as full buffering; the driver flushes
-// after each line it finishes, which gives the same output at the same times.
-void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOFBF, 256); }
-
-// Windows has no file size limit signal: a write that does not fit fails.
-void make_oversized_writes_fail() {}
 
 }  // namespace lotpick::platform
