@@ -2,15 +2,16 @@
 
 #include "done_list.h"
 
+#include "line_list.h"
+
 namespace lotpick {
 
 DoneList load_done_list(const std::string& path) {
-    platform::Loaded loaded = platform::read_file(path, platform::Lock::shared);
+    platform::Loaded loaded = platform::read_file(path, platform::Reading::done_list);
     DoneList done;
     if (loaded.buffer) done.text = std::move(*loaded.buffer);
-    // The file may end in garbage after a crash, never before the zero.
-    const std::string_view text = done.text.view();
-    done.entries = index_entries(text.substr(0, text.find('\0')));
+    else if (!loaded.missing) done.failure = std::move(loaded.failure);
+    done.entries = index_entries(without_byte_order_mark(done.text.view()));
     return done;
 }
 

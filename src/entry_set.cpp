@@ -24,10 +24,17 @@ std::uint64_t mix(std::uint64_t h) {
     return h ^ (h >> 33);
 }
 
-std::size_t entry_end(std::string_view text, std::size_t start) {
+std::size_t line_end(std::string_view text, std::size_t start) {
     std::size_t end = start;
     while (end < text.size() && !is_line_break(text[end])) ++end;
     return end;
+}
+
+// The entry of the line from `start` to `end`: a zero byte ends it early, and
+// what follows the zero up to the line break is no part of any entry.
+std::string_view entry_of(std::string_view text, std::size_t start, std::size_t end) {
+    const std::string_view line = text.substr(start, end - start);
+    return line.substr(0, line.find('\0'));
 }
 
 // Room for `entries` at a load of at most two thirds: linear probing stays
@@ -36,13 +43,13 @@ std::size_t capacity_for(std::size_t entries) { return std::bit_ceil(entries + e
 
 std::uint64_t* words(const EntrySet& set) { return reinterpret_cast<std::uint64_t*>(set.slots.get()); }
 
-// The entry at `offset` equals `name`: the text has no line break inside a
-// name that has none, so a match up to the name's length that ends at a break
-// (or the text's end) is a whole entry.
+// The entry at `offset` equals `name`: the text has no line break or zero
+// byte inside a name that has none, so a match up to the name's length that
+// ends at one (or at the text's end) is a whole entry.
 bool entry_equals(std::string_view text, std::size_t offset, std::string_view name) {
     if (text.size() - offset < name.size()) return false;
     if (std::memcmp(text.data() + offset, name.data(), name.size()) != 0) return false;
-    return offset + name.size() == text.size() || is_line_break(text[offset + name.size()]);
+    return offset + name.size() == text.size() || ends_name(text[offset + name.size()]);
 }
 
 // The slot that holds `name`, or the free slot where it belongs.
@@ -84,11 +91,9 @@ void insert_entries(EntrySet& set) {
     std::size_t count = 0;
     const std::string_view text = set.text;
     for (std::size_t start = 0; start <= text.size();) {
-        const std::size_t end = entry_end(text, start);
-        if (end > start) {
-            const std::string_view entry = text.substr(start, end - start);
-            batch[count++] = {start, entry, hash_bytes(entry), 0};
-        }
+        const std::size_t end = line_end(text, start);
+        const std::string_view entry = entry_of(text, start, end);
+        if (!entry.empty()) batch[count++] = {start, entry, hash_bytes(entry), 0};
         if (count == batch_size) insert_batch(set, batch, std::exchange(count, 0));
         start = end + 1;
     }
@@ -98,8 +103,8 @@ void insert_entries(EntrySet& set) {
 // The answer without a table, for when there was no memory for one.
 bool walk_contains(std::string_view text, std::string_view name) {
     for (std::size_t start = 0; start <= text.size();) {
-        const std::size_t end = entry_end(text, start);
-        if (text.substr(start, end - start) == name) return true;
+        const std::size_t end = line_end(text, start);
+        if (entry_of(text, start, end) == name) return true;
         start = end + 1;
     }
     return false;
@@ -137,7 +142,7 @@ EntrySet index_entries(std::string_view text) {
 bool contains_entry(const EntrySet& set, std::string_view name) {
     if (name.empty()) return false;
     for (const char byte : name)
-        if (is_line_break(byte)) return false;
+        if (ends_name(byte)) return false;
     if (set.capacity == 0) return walk_contains(set.text, name);
     return find_slot(set, name, hash_bytes(name)) != 0;
 }

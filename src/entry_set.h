@@ -1,4 +1,5 @@
-// A set of the entries of a text (the runs of bytes between CR and LF bytes),
+// A set of the entries of a text (the runs of bytes between CR and LF bytes,
+// each cut short by a zero byte in it),
 // for whole-entry lookups in constant expected time: a flat open-addressing
 // table of offsets into the text, built once.
 #pragma once

@@ -35,8 +35,15 @@ unsigned line_ends_in_block(const unsigned char* p) {
 }  // namespace
 
 platform::Loaded load_text_file(const std::string& path) {
-    return platform::read_file(path, platform::Lock::none);
+    return platform::read_file(path, platform::Reading::list);
 }
+
+std::string_view without_byte_order_mark(std::string_view text) {
+    constexpr std::string_view mark = "\xEF\xBB\xBF";
+    return text.starts_with(mark) ? text.substr(mark.size()) : text;
+}
+
+bool is_utf16_text(std::string_view text) { return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"); }
 
 std::uint64_t count_line_ends(std::string_view text) {
     if (text.empty()) return 0;
@@ -71,7 +78,7 @@ std::string_view name_at(std::string_view text, std::size_t line_start) {
     std::size_t start = line_start < text.size() ? line_start : text.size();
     while (start < text.size() && is_line_break(text[start])) ++start;
     std::size_t end = start;
-    while (end < text.size() && !is_line_break(text[end]) && text[end] != '\0') ++end;
+    while (end < text.size() && !ends_name(text[end])) ++end;
     return text.substr(start, end - start);
 }
 

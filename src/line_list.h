@@ -15,9 +15,20 @@ inline constexpr std::size_t max_name_length = 259;
 
 platform::Loaded load_text_file(const std::string& path);
 
+// A text without the UTF-8 byte order mark that many Windows tools put first:
+// the mark is no part of the first name, and holds no line end.
+std::string_view without_byte_order_mark(std::string_view text);
+
+// Whether a text starts with a UTF-16 byte order mark, in either byte order:
+// read byte by byte, such a text has no names lotpick could use.
+bool is_utf16_text(std::string_view text);
+
 // CR and LF both break lines; how many line ends a run of them makes is
 // count_line_ends's business.
 inline bool is_line_break(char byte) { return byte == '\r' || byte == '\n'; }
+
+// A name ends at a line break or at a zero byte.
+inline bool ends_name(char byte) { return is_line_break(byte) || byte == '\0'; }
 
 // A line end is a CR byte, or a LF byte that does not directly follow a CR:
 // CR LF, lone CR and lone LF each end one line.

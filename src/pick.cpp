@@ -42,15 +42,17 @@ std::string too_long_reason(std::size_t length) {
 
 // Output waits for a line end, as on a terminal; a message that ends a line
 // goes out at once, also into a pipe.
-void flush_line(const Console& console) { std::fflush(console.out); }
+void flush_line(const Console& console) {
+    if ((std::fflush(console.out) != 0 || std::ferror(console.out)) && console.write_error == 0)
+        console.write_error = errno != 0 ? errno : EIO;
+}
 
 // A run whose output was lost did not succeed, whatever else it did.
 int finish(const Console& console, int status) {
-    if (std::fflush(console.out) != 0 || std::ferror(console.out)) {
-        report(console, "cannot write", "standard output", std::strerror(errno));
-        if (status == picked) status = incomplete;
-    }
-    return status;
+    flush_line(console);
+    if (console.write_error == 0) return status;
+    report(console, "cannot write", "standard output", std::strerror(console.write_error));
+    return status == picked ? incomplete : status;
 }
 
 // "Selecting new file K": a run over a long list that is nearly all done
@@ -143,18 +145,27 @@ bool fits_name(std::string_view destination, const Console& console) {
     return false;
 }
 
+// Refused before the record: a pick must not be recorded for a copy that
+// could never be made.
+bool fits_destination(const std::string& target, const Console& console) {
+    if (!fits_name(target, console)) return false;
+    const std::optional<platform::Failure> too_long = platform::exceeds_path_limit(target);
+    if (too_long) report(console, "destination too long", target, too_long->reason);
+    return !too_long;
+}
+
 // The record comes before the copy, and stays when the copy fails.
-int record_and_copy(std::int32_t n, const Attempt& pick, const std::string& target,
-                    const platform::DoneListPaths& done_paths, const Console& console) {
+int record_and_copy(std::int32_t n, const Attempt& pick, const std::string& target, const std::string& done_path,
+                    const Console& console) {
     const std::string name(pick.name);
-    const auto record_failure = append_done(done_paths.append, name);
+    const auto record_failure = append_done(done_path, name);
     const auto copy_failure = platform::copy_file_atomically(name, target);
     std::fprintf(console.out, "%d files picked %d\n%s\n", n, pick.index, name.c_str());
     flush_line(console);
 
     int status = picked;
     if (record_failure) {
-        report(console, "cannot record pick in", done_paths.append, record_failure->reason);
+        report(console, "cannot record pick in", done_path, record_failure->reason);
         status = incomplete;
     }
     if (copy_failure) {
@@ -164,17 +175,21 @@ int record_and_copy(std::int32_t n, const Attempt& pick, const std::string& targ
     return status;
 }
 
-int pick_and_copy(const std::string& list_path, const std::string& destination,
-                  std::optional<std::uint32_t> fixed_seed, const Console& console) {
-    const platform::DoneListPaths done_paths = platform::done_list_paths();
-    const DoneList done = load_done_list(done_paths.load);
+int pick_from_list(const std::string& list_path, const std::string& destination,
+                   std::optional<std::uint32_t> fixed_seed, const DoneList& done, const std::string& done_path,
+                   const Console& console) {
     const platform::Loaded list = load_text_file(list_path);
     if (!list.buffer) {
         std::fprintf(console.out, "File: %s not found", list_path.c_str());
         report(console, "cannot read list", list_path, list.failure.reason);
         return refused;
     }
-    const std::string_view text = list.buffer->view();
+    if (is_utf16_text(list.buffer->view())) {
+        report(console, "cannot read UTF-16 list", list_path,
+               "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
+        return refused;
+    }
+    const std::string_view text = without_byte_order_mark(list.buffer->view());
     const std::uint64_t line_ends = count_line_ends(text);
     if (line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
         report(console, "list too large", list_path, "more than 2147483647 line ends");
@@ -187,8 +202,19 @@ int pick_and_copy(const std::string& list_path, const std::string& destination,
     const std::optional<Attempt> pick = draw_until_new(text, n, done, list_path, console);
     if (!pick) return refused;
     const std::string target = derive_destination(destination, pick->name);
-    if (!fits_name(target, console)) return refused;
-    return record_and_copy(n, *pick, target, done_paths, console);
+    if (!fits_destination(target, console)) return refused;
+    return record_and_copy(n, *pick, target, done_path, console);
+}
+
+// A done list that is there but cannot be read leaves every name new: the
+// run goes on, but it cannot count as a success.
+int pick_and_copy(const std::string& list_path, const std::string& destination,
+                  std::optional<std::uint32_t> fixed_seed, const Console& console) {
+    const std::string done_path = platform::done_list_path();
+    const DoneList done = load_done_list(done_path);
+    if (done.failure) report(console, "cannot read done list", done_path, done.failure->reason);
+    const int status = pick_from_list(list_path, destination, fixed_seed, done, done_path, console);
+    return done.failure && status == picked ? incomplete : status;
 }
 
 // The answer to --help or --version. Only a sole argument is a question:
@@ -221,7 +247,7 @@ int run_pick(std::span<const std::string> args, const Console& console) {
 
 int run_pick(int argc, char** argv) {
     platform::buffer_standard_output();
-    platform::make_oversized_writes_fail();
+    platform::make_failed_writes_reportable();
     const std::optional<std::string> line = platform::raw_command_line();
     const std::vector<std::string> args =
         line ? split_command_line(*line) : std::vector<std::string>(argv, argv + argc);

@@ -13,6 +13,10 @@ struct Console {
     std::FILE* out = nullptr;
     std::FILE* err = nullptr;
     std::optional<std::string> seed;  // the LOTPICK_SEED variable, when set
+    // The error of the first write to `out` that failed, kept by whatever
+    // printed it: the stream's own flag cannot say why, and by the end of
+    // the run errno tells of something else.
+    mutable int write_error = 0;
 };
 
 // Exit statuses.

@@ -245,6 +245,8 @@ TEST(RunPick, RecordsThePickAndFailsWithStatusTwoWhenTheCopyFails) {
     EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nlist.txt\nwall.txt\n");
 }
 
+// A done list that is a directory can be neither read nor appended to: one
+// line for each, and the copy is still made.
 TEST(RunPick, CopiesButFailsWithStatusTwoWhenThePickCannotBeRecorded) {
     test::ScratchDir scratch;
     write_pickable_files();
@@ -253,7 +255,10 @@ TEST(RunPick, CopiesButFailsWithStatusTwoWhenThePickCannotBeRecorded) {
     const RunResult run = pick({"list.txt", "wall.bmp"}, "13");
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "3 files picked 2\nb.txt\n");
-    EXPECT_EQ(run.err.rfind("lotpick: cannot record pick in 'DoneList': ", 0), 0u) << run.err;
+    const std::size_t record_line = run.err.find("lotpick: cannot record pick in 'DoneList': ");
+    EXPECT_EQ(run.err.rfind("lotpick: cannot read done list 'DoneList': ", 0), 0u) << run.err;
+    ASSERT_NE(record_line, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\n'), record_line - 1) << run.err;
     EXPECT_EQ(read_file("wall.txt"), "content of b");
 }
 

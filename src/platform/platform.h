@@ -36,34 +36,45 @@ struct Failure {
 struct Loaded {
     std::optional<Buffer> buffer;  // empty on failure
     Failure failure;
+    bool missing = false;  // the failure is that there is no such file
 };
 
-enum class Lock { none, shared };
+// What a read may open. A list may be anything that can be read to its end,
+// a pipe included. The done list must be a regular file, since anything else
+// could hold up this run, and every run after it, for good; it is read under
+// the lock that append_record takes.
+enum class Reading { list, done_list };
 
-// Reads a whole file. A regular file is read by its size; anything else (a
-// pipe, a character device) is read until it ends. With Lock::shared the read
-// waits for any run that is appending with append_record (on Windows for a
-// bounded time).
-Loaded read_file(const std::string& path, Lock lock);
+// Reads a whole file. A regular file is read by its size; a file that claims
+// no size (as kernel files do), a pipe or a character device is read until it
+// ends. A done list is read only once no run is appending to it (on Windows,
+// waiting for a bounded time).
+Loaded read_file(const std::string& path, Reading reading);
 
-// Appends `record` to the file at `path`, creating it when missing, preceded by
-// CR LF when the file is not empty. Runs under an exclusive lock that waits
-// for other readers and writers (on Windows for a bounded time), and writes
-// separator and record at once so a concurrent run never sees half an entry.
+// Appends `record` to the done list at `path`, creating it when missing,
+// preceded by CR LF when the file is not empty. Runs under an exclusive lock
+// that waits for other readers and writers (on Windows for a bounded time),
+// and writes separator and record at once so a concurrent run never sees
+// half an entry. Anything but a regular file is left alone. A record that
+// fails is taken back, and a done list this append created is removed again.
 std::optional<Failure> append_record(const std::string& path, std::string_view record);
+
+// Why no copy to `target` could ever be made, whatever the files hold: a path
+// longer than the system takes, counting the temporary file beside the
+// target. Asked before anything is recorded.
+std::optional<Failure> exceeds_path_limit(const std::string& target);
 
 // Replaces `target` with a byte-for-byte copy of `source`: the copy goes to a
 // temporary file beside the target and is renamed over it, so the old target
-// survives any failure. A symbolic link target has the file it names replaced.
+// survives any failure, an interrupted run included. A symbolic link target
+// has the file it names replaced. A target that is not a regular file once
+// its links are followed (a directory, a device, a FIFO), or whose links loop,
+// is never written.
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target);
 
-// Where the done list lives in the current directory. Loading and appending
-// name one file, whatever case the file system folds.
-struct DoneListPaths {
-    std::string load;
-    std::string append;
-};
-DoneListPaths done_list_paths();
+// The done list of the current directory, the one name both loading and
+// appending use: "DoneList", or an older list spelled in another case.
+std::string done_list_path();
 
 // Milliseconds from some fixed point, wrapping at 2^32.
 std::uint32_t tick_count();
@@ -78,8 +89,9 @@ std::optional<std::string> raw_command_line();
 // flush after each finished line does that part.
 void buffer_standard_output();
 
-// A write past the process's file size limit fails with an error the run
-// reports, like a full disk, instead of ending the process unannounced.
-void make_oversized_writes_fail();
+// A write that fails, past the process's file size limit or into a pipe
+// whose reader has gone, is an error the run reports, instead of a signal
+// that ends the process unannounced halfway through.
+void make_failed_writes_reportable();
 
 }  // namespace lotpick::platform

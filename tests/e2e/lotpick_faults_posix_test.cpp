@@ -157,7 +157,9 @@ TEST(Faults, AFailedRecordIsReportedAndLeavesTheDoneListAsItWas) {
              fs::create_directory("DoneList");
          },
          {"list.txt", "wall.bmp"}, "1", false, std::nullopt, 2, "1 files picked 0\na.txt\n",
-         "lotpick: cannot record pick in 'DoneList': Is a directory\n", std::nullopt, "wall.txt", "content of a"},
+         "lotpick: cannot read done list 'DoneList': Is a directory\n"
+         "lotpick: cannot record pick in 'DoneList': Is a directory\n",
+         std::nullopt, "wall.txt", "content of a"},
         {"done list read-only", "a.txt\r\n",
          [] {
              fs::permissions("DoneList", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);

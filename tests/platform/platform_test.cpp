@@ -84,11 +84,11 @@ TEST(AllocateZeroed, GivesZeroedWritableBlocksSmallAndLarge) {
     }
 }
 
-TEST(ReadFile, ReadsTheSameBytesWithOrWithoutTheSharedLock) {
+TEST(ReadFile, ReadsTheSameBytesAsAListOrAsTheDoneList) {
     test::ScratchDir scratch;
     write_file("file", std::string("a\0b\r\n", 5));
-    for (const Lock lock : {Lock::none, Lock::shared}) {
-        const Loaded loaded = read_file("file", lock);
+    for (const Reading reading : {Reading::list, Reading::done_list}) {
+        const Loaded loaded = read_file("file", reading);
         ASSERT_TRUE(loaded.buffer);
         EXPECT_EQ(loaded.buffer->view(), std::string("a\0b\r\n", 5));
     }
@@ -96,8 +96,7 @@ TEST(ReadFile, ReadsTheSameBytesWithOrWithoutTheSharedLock) {
 
 TEST(DoneListPaths, CreatesDoneListWhenNoSpellingExists) {
     test::ScratchDir scratch;
-    const DoneListPaths paths = done_list_paths();
-    EXPECT_EQ(paths.append, "DoneList");
+    EXPECT_EQ(done_list_path(), "DoneList");
     EXPECT_FALSE(std::filesystem::exists("DoneList"));
 }
 

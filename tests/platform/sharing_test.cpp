@@ -59,7 +59,7 @@ TEST(DoneListSharing, ALoadWaitsForAnotherRunsAppendAndSeesTheList) {
     {
         OtherRun other("DoneList", 300ms);
         ASSERT_TRUE(other.holds());
-        loaded = read_file("DoneList", Lock::shared);
+        loaded = read_file("DoneList", Reading::done_list);
     }
     EXPECT_GE(Clock::now() - started, 250ms);
     ASSERT_TRUE(loaded.buffer) << loaded.failure.reason;

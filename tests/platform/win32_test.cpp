@@ -33,7 +33,7 @@ TEST(Win32DoneList, GivesUpOnAListThatStaysHeldAfterAboutTwoSeconds) {
         EXPECT_LE(Clock::now() - started, 6s);
 
         started = Clock::now();
-        EXPECT_FALSE(read_file("DoneList", Lock::shared).buffer);
+        EXPECT_FALSE(read_file("DoneList", Reading::done_list).buffer);
         EXPECT_GE(Clock::now() - started, 1500ms);
     }
     EXPECT_EQ(test::read_file("DoneList"), "a.txt");

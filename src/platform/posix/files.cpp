@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -21,6 +22,10 @@ namespace lotpick::platform {
 namespace posix {
 
 Failure failure_from_errno(int error) { return Failure{std::strerror(error)}; }
+
+Failure not_a_regular_file(mode_t mode) {
+    return S_ISDIR(mode) ? failure_from_errno(EISDIR) : Failure{"not a regular file"};
+}
 
 int open_retrying(const char* path, int flags, mode_t mode) {
     int fd;
@@ -141,6 +146,88 @@ Loaded read_stream(int fd) {
     }
 }
 
+// A kernel file (procfs, sysfs) claims a size of 0 whatever it holds, so a
+// regular file of no size is read to its end like a pipe.
+Loaded read_whole(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return {std::nullopt, failure_from_errno()};
+    if (S_ISDIR(info.st_mode)) return {std::nullopt, failure_from_errno(EISDIR)};
+    if (S_ISREG(info.st_mode) && info.st_size > 0) return read_sized(fd, static_cast<std::uint64_t>(info.st_size));
+    return read_stream(fd);
+}
+
+// Nothing but a regular file, or no file at all, may be the done list: the
+// kind is checked before any open, since opening a device or a FIFO can
+// block or act on it.
+std::optional<Failure> check_regular_or_missing(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? std::nullopt : std::optional(failure_from_errno());
+    if (!S_ISREG(info.st_mode)) return not_a_regular_file(info.st_mode);
+    return std::nullopt;
+}
+
+Loaded read_done_list(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {std::nullopt, failure_from_errno(), errno == ENOENT};
+    if (!S_ISREG(info.st_mode)) return {std::nullopt, not_a_regular_file(info.st_mode)};
+    // Non-blocking all the same: the name may have changed kind since the look.
+    FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK));
+    if (!fd.is_open()) return {std::nullopt, failure_from_errno(), errno == ENOENT};
+    if (!lock_file(fd.get(), LOCK_SH)) return {std::nullopt, failure_from_errno()};
+    if (::fstat(fd.get(), &info) != 0) return {std::nullopt, failure_from_errno()};
+    if (!S_ISREG(info.st_mode)) return {std::nullopt, not_a_regular_file(info.st_mode)};
+    return read_whole(fd.get());
+}
+
+// Opens the done list to append to it, creating it when missing; `created`
+// tells whether this run made the file.
+int open_for_append(const char* path, bool& created) {
+    constexpr int append = O_WRONLY | O_APPEND | O_NONBLOCK;
+    for (;;) {
+        int fd = open_retrying(path, append);
+        if (fd >= 0 || errno != ENOENT) return fd;
+        fd = open_retrying(path, append | O_CREAT | O_EXCL, 0666);
+        created = fd >= 0;
+        if (fd >= 0 || errno != EEXIST) return fd;
+        // Missing, yet there: another run made it just now (open it as theirs),
+        // or the name is a link to nowhere, which only a plain create follows.
+        struct stat info {};
+        if (::stat(path, &info) != 0 && errno == ENOENT) return open_retrying(path, append | O_CREAT, 0666);
+    }
+}
+
+bool write_record(int fd, off_t size, std::string_view record) {
+    std::string line = size > 0 ? "\r\n" : "";
+    line.append(record);
+    if (write_fully(fd, line.data(), line.size())) return true;
+    // Half an entry would merge with the next one; take it back.
+    const int error = errno;
+    (void)::ftruncate(fd, size);
+    errno = error;
+    return false;
+}
+
+bool is_done_list_spelling(std::string_view name) {
+    constexpr std::string_view lower = "donelist";
+    if (name.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
+// An older list may be spelled in any ASCII case; the first in byte order,
+// so that every run settles on the same one.
+std::optional<std::string> older_spelling() {
+    DIR* dir = ::opendir(".");
+    if (!dir) return std::nullopt;
+    std::optional<std::string> found;
+    while (const dirent* entry = ::readdir(dir))
+        if (is_done_list_spelling(entry->d_name) && (!found || entry->d_name < *found)) found = entry->d_name;
+    ::closedir(dir);
+    return found;
+}
 
 }  // namespace
 
@@ -155,55 +242,47 @@ Block allocate_zeroed(std::size_t bytes) {
     return Block(bytes < large_block_size ? allocate_small(bytes) : allocate_large(bytes));
 }
 
-Loaded read_file(const std::string& path, Lock lock) {
+Loaded read_file(const std::string& path, Reading reading) {
+    if (reading == Reading::done_list) return read_done_list(path);
     FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY));
-    if (!fd.is_open()) return {std::nullopt, failure_from_errno()};
-    if (lock == Lock::shared && !lock_file(fd.get(), LOCK_SH))
-        return {std::nullopt, failure_from_errno()};
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return {std::nullopt, failure_from_errno()};
-    if (S_ISDIR(info.st_mode)) return {std::nullopt, failure_from_errno(EISDIR)};
-    if (S_ISREG(info.st_mode)) return read_sized(fd.get(), static_cast<std::uint64_t>(info.st_size));
-    return read_stream(fd.get());
+    if (!fd.is_open()) return {std::nullopt, failure_from_errno(), errno == ENOENT};
+    return read_whole(fd.get());
 }
 
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {
-    FileDescriptor fd(open_retrying(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666));
-    if (!fd.is_open()) return failure_from_errno();
-    // The size must be read under the lock: another run may append between an
-    // unlocked look and our write, and the separator depends on it.
-    if (!lock_file(fd.get(), LOCK_EX)) return failure_from_errno();
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return failure_from_errno();
-    std::string line = info.st_size > 0 ? "\r\n" : "";
-    line.append(record);
-    if (!write_fully(fd.get(), line.data(), line.size())) {
+    if (const std::optional<Failure> unfit = check_regular_or_missing(path)) return unfit;
+    for (;;) {
+        bool created = false;
+        FileDescriptor fd(open_for_append(path.c_str(), created));
+        if (!fd.is_open()) return failure_from_errno();
+        // The size must be read under the lock: another run may append between
+        // an unlocked look and our write, and the separator depends on it.
+        if (!lock_file(fd.get(), LOCK_EX)) return failure_from_errno();
+        struct stat info {};
+        if (::fstat(fd.get(), &info) != 0) return failure_from_errno();
+        if (!S_ISREG(info.st_mode)) return not_a_regular_file(info.st_mode);
+        // A run whose record failed removed the file it had made while this
+        // one waited for the lock: a record written now would be lost.
+        if (info.st_nlink == 0) continue;
+        if (write_record(fd.get(), info.st_size, record)) {
+            if (!fd.close_checked()) return failure_from_errno();
+            return std::nullopt;
+        }
         const Failure failure = failure_from_errno();
-        // Half an entry would merge with the next one; take it back.
-        (void)::ftruncate(fd.get(), info.st_size);
+        // Still under the lock, so no other run has written to it meanwhile.
+        if (created) ::unlink(path.c_str());
         return failure;
     }
-    if (!fd.close_checked()) return failure_from_errno();
-    return std::nullopt;
 }
 
-DoneListPaths done_list_paths() {
-    struct stat info {};
-    std::string name = "DoneList";
-    if (::lstat(name.c_str(), &info) != 0) {
-        // An older list may be spelled in any case; take the first in byte
-        // order so every run settles on the same one.
-        if (DIR* dir = ::opendir(".")) {
-            std::string found;
-            while (const dirent* entry = ::readdir(dir)) {
-                if (::strcasecmp(entry->d_name, "donelist") == 0 && (found.empty() || entry->d_name < found))
-                    found = entry->d_name;
-            }
-            ::closedir(dir);
-            if (!found.empty()) name = found;
-        }
+std::string done_list_path() {
+    // The name the done list has always been appended to, then the one it has
+    // always been read by.
+    for (const char* name : {"DoneList", "donelist"}) {
+        struct stat info {};
+        if (::lstat(name, &info) == 0) return name;
     }
-    return {name, name};
+    return older_spelling().value_or("DoneList");
 }
 
 }  // namespace lotpick::platform

@@ -6,14 +6,19 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <string>
 #include <utility>
 
+#include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 namespace lotpick::platform::posix {
 
 Failure failure_from_errno(int error = errno);
+
+// What is wrong with a file of this kind where a regular file must be.
+Failure not_a_regular_file(mode_t mode);
 
 // Owns one file descriptor; closing is the destructor's job unless the caller
 // needs close's own result (see close_checked).
@@ -45,5 +50,28 @@ int open_retrying(const char* path, int flags, mode_t mode = 0);
 ssize_t read_fully(int fd, char* into, std::size_t wanted);
 
 bool write_fully(int fd, const char* from, std::size_t count);
+
+// While it lives, SIGINT, SIGTERM or SIGHUP first removes the file at `path`
+// and then ends the process as the signal would have. A signal the process
+// was started ignoring stays ignored. One at a time.
+class InterruptCleanup {
+public:
+    explicit InterruptCleanup(const std::string& path);
+    InterruptCleanup(const InterruptCleanup&) = delete;
+    InterruptCleanup& operator=(const InterruptCleanup&) = delete;
+    ~InterruptCleanup();
+};
+
+// While it lives, SIGINT, SIGTERM and SIGHUP wait, and arrive when it ends.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    ~SignalsHeld();
+
+private:
+    sigset_t previous_;
+};
 
 }  // namespace lotpick::platform::posix

@@ -69,6 +69,8 @@ private:
 
 }  // namespace
 
+std::optional<Failure> exceeds_path_limit(const std::string&) { return std::nullopt; }
+
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
     const std::string final_target = resolve_links(target);
     TemporaryFile copy(final_target);

@@ -105,36 +105,53 @@ Block allocate_zeroed(std::size_t bytes) {
 }
 
 // Others may read alongside a load but not write: it sees whole records only.
-Loaded read_file(const std::string& path, Lock lock) {
-    const Sharing sharing = lock == Lock::shared ? Sharing::wait : Sharing::fail_at_once;
-    const FileHandle file(
-        open_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, sharing));
-    if (!file.is_open()) return {std::nullopt, failure_from()};
-    if (GetFileType(file.get()) != FILE_TYPE_DISK) return read_stream(file.get());
+Loaded read_file(const std::string& path, Reading reading) {
+    const bool done_list = reading == Reading::done_list;
+    const FileHandle file(open_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    done_list ? Sharing::wait : Sharing::fail_at_once));
+    if (!file.is_open()) {
+        const DWORD error = GetLastError();
+        return {std::nullopt, failure_from(error), error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND};
+    }
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+        if (done_list) return {std::nullopt, Failure{"not a regular file"}};
+        return read_stream(file.get());
+    }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return {std::nullopt, failure_from()};
+    if (size.QuadPart == 0) return read_stream(file.get());
     return read_sized(file.get(), static_cast<std::uint64_t>(size.QuadPart));
 }
 
 // Shares nothing while the record goes in, so no load sees half an entry and
-// no other append can slip between the size check and the write.
+// no other append can slip between the size check and the write. A list this
+// append created is deleted on close when the record fails; as nobody else
+// can have it open meanwhile, no other run's record goes with it.
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {
-    const FileHandle file(open_file(path, GENERIC_WRITE, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, Sharing::wait));
+    const FileHandle file(
+        open_file(path, GENERIC_WRITE | DELETE, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, Sharing::wait));
     if (!file.is_open()) return failure_from();
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) return Failure{"not a regular file"};
     LARGE_INTEGER end{};
     if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END)) return failure_from();
     std::string line = end.QuadPart > 0 ? "\r\n" : "";
     line.append(record);
-    if (!write_fully(file.get(), line)) {
-        const Failure failure = failure_from();
-        // Half an entry would merge with the next one; take it back.
-        if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
-        return failure;
+    if (write_fully(file.get(), line)) return std::nullopt;
+    const Failure failure = failure_from();
+    // Half an entry would merge with the next one; take it back.
+    if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
+    if (created) {
+        FILE_DISPOSITION_INFO remove{TRUE};
+        SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof remove);
     }
-    return std::nullopt;
+    return failure;
 }
 
-// The file system folds case, so the two spellings name one file.
-DoneListPaths done_list_paths() { return {"donelist", "DoneList"}; }
+// One name for loading and appending: where the folder folds case it finds
+// the list however it is spelled, and where it does not (a case-sensitive
+// folder, or Wine over a Linux file system, where two spellings can stand
+// side by side) "DoneList" wins, so loads and appends never part ways.
+std::string done_list_path() { return "DoneList"; }
 
 }  // namespace lotpick::platform

@@ -19,7 +19,8 @@ std::optional<std::string> raw_command_line() { return std::string(GetCommandLin
 // after each line it finishes, which gives the same output at the same times.
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOFBF, 256); }
 
-// Windows has no file size limit signal: a write that does not fit fails.
-void make_oversized_writes_fail() {}
+// Windows has no file size limit signal and no SIGPIPE: a write that does
+// not fit, or goes to a pipe whose reader has gone, fails and is reported.
+void make_failed_writes_reportable() {}
 
 }  // namespace lotpick::platform
