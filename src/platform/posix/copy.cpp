@@ -1,14 +1,21 @@
 // The POSIX platform layer, the copy: the picked file goes to a temporary
-// file beside the destination, which is then renamed over it.
+// file beside the destination, which is then renamed over it. On Linux the
+// temporary has no name until it is complete, so that a run ended at any
+// moment, by any signal or a crash, leaves nothing behind.
 
 #include "platform/posix/posix.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,24 +29,45 @@ namespace {
 
 using namespace posix;
 
+// The most links a chain may have, as Linux follows them.
+constexpr int max_link_hops = 40;
+
 std::string directory_of(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // The file a chain of symbolic links ends at, which need not exist yet; the
-// link itself stays as it is.
-std::string resolve_links(std::string path) {
-    for (int hops = 0; hops < 40; ++hops) {
+// links themselves stay as they are. Empty, with errno set, when the chain
+// loops or is longer than the system would follow.
+std::optional<std::string> resolve_links(std::string path) {
+    for (int hops = 0; hops <= max_link_hops; ++hops) {
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-        std::string link(4096, '\0');
+        std::string link(PATH_MAX, '\0');
         const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
-        if (length <= 0 || static_cast<std::size_t>(length) == link.size()) return path;
+        if (length < 0) return std::nullopt;
+        if (length == 0 || static_cast<std::size_t>(length) == link.size()) {
+            errno = ENAMETOOLONG;
+            return std::nullopt;
+        }
         link.resize(static_cast<std::size_t>(length));
         path = link.front() == '/' ? link : directory_of(path) + link;
     }
-    return path;
+    errno = ELOOP;
+    return std::nullopt;
+}
+
+// Renaming over a device, a FIFO or a socket would put a plain file where it
+// was (run as root, /dev/null would become a copy of the pick), and a
+// directory cannot take a file's place: only a regular file, or none, may be
+// replaced. A target that changes kind between this look and the rename is
+// not caught; nothing short of the rename itself could catch it.
+std::optional<Failure> check_replaceable(const std::string& target) {
+    struct stat info {};
+    if (::stat(target.c_str(), &info) != 0) return errno == ENOENT ? std::nullopt : std::optional(failure_from_errno());
+    if (!S_ISREG(info.st_mode)) return not_a_regular_file(info.st_mode);
+    return std::nullopt;
 }
 
 // A replaced file keeps its permissions; a new one gets the source's, less
@@ -52,13 +80,62 @@ mode_t mode_for(const std::string& target, const struct stat& source) {
     return source.st_mode & 0777 & ~mask;
 }
 
+// An unnamed file in `directory`, or -1 with errno set. Where the file system
+// or the system cannot make one, errno is EOPNOTSUPP.
+int open_unnamed(const std::string& directory) {
+#if defined(O_TMPFILE)
+    const int fd = open_retrying(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    // Kernels without O_TMPFILE read it as O_DIRECTORY and say EISDIR.
+    if (fd < 0 && (errno == EISDIR || errno == EINVAL)) errno = EOPNOTSUPP;
+    return fd;
+#else
+    (void)directory;
+    errno = EOPNOTSUPP;
+    return -1;
+#endif
+}
+
+// Gives the unnamed file `fd` the name `path`: through /proc, which needs no
+// privilege, else by the descriptor itself, which needs CAP_DAC_READ_SEARCH.
+bool link_unnamed(int fd, const std::string& path) {
+#if defined(__linux__)
+    const std::string proc_path = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno == EEXIST) return false;
+    return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+#else
+    (void)fd;
+    (void)path;
+    errno = EOPNOTSUPP;
+    return false;
+#endif
+}
+
+// A name for the finished copy, free at the moment of the link; the process
+// id keeps runs at once apart, the counter a name left by a crashed run.
+bool link_with_fresh_name(int fd, const std::string& directory, std::string& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = directory + ".lotpick-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        if (link_unnamed(fd, path)) return true;
+        if (errno != EEXIST) break;
+    }
+    path.clear();
+    return false;
+}
+
 // A copy in progress, beside its target so the final rename never crosses
-// file systems. Destruction removes it unless commit renamed it into place.
+// file systems. Unnamed where the file system allows; otherwise named, and
+// removed by the interrupt cleanup should a signal end the run. Destruction
+// removes it unless commit renamed it into place.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::string& target) : path_(directory_of(target) + ".lotpick-XXXXXX") {
+    explicit TemporaryFile(const std::string& target) : directory_(directory_of(target)) {
+        fd_ = open_unnamed(directory_);
+        if (fd_ >= 0 || errno != EOPNOTSUPP) return;
+        path_ = directory_ + ".lotpick-XXXXXX";
         fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
         if (fd_ < 0) path_.clear();
+        else cleanup_.emplace(path_);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -69,16 +146,22 @@ public:
     bool is_open() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
+    // Between naming and renaming, the interrupting signals wait: the name
+    // exists only for the moment of this call, and a run ended in it either
+    // replaced the target or left it alone, with no temporary either way.
     bool commit(const std::string& target) {
-        const int fd = std::exchange(fd_, -1);
-        if (::close(fd) != 0 || ::rename(path_.c_str(), target.c_str()) != 0) return false;
+        const SignalsHeld held;
+        if (path_.empty() && !link_with_fresh_name(fd_, directory_, path_)) return false;
+        if (::close(std::exchange(fd_, -1)) != 0 || ::rename(path_.c_str(), target.c_str()) != 0) return false;
         path_.clear();
         return true;
     }
 
 private:
-    std::string path_;
+    std::string directory_;
+    std::string path_;  // empty while the file has no name
     int fd_ = -1;
+    std::optional<InterruptCleanup> cleanup_;
 };
 
 // Reads and writes from both files' current offsets until the source ends.
@@ -115,8 +198,55 @@ bool clone_file(int, int) { return false; }
 void copy_in_kernel(int, int) {}
 #endif
 
-bool copy_bytes(int from, int to) {
+// Fewer blocks than the size needs: the file has holes.
+bool has_holes(const struct stat& info) { return info.st_blocks < (info.st_size + 511) / 512; }
+
+// Copies `length` bytes at `offset` to the same offset of `to`.
+bool copy_extent(int from, int to, off_t offset, off_t length) {
+    if (::lseek(from, offset, SEEK_SET) < 0 || ::lseek(to, offset, SEEK_SET) < 0) return false;
+    off_t left = length;
+    while (left > 0) {
+        const auto wanted = static_cast<std::size_t>(std::min<off_t>(left, off_t{1} << 30));
+        const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, wanted, 0);
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied <= 0) break;
+        left -= copied;
+    }
+    if (left == 0) return true;
+    // The kernel copied part or none of it; the rest goes by reading.
+    const auto chunk = std::make_unique_for_overwrite<char[]>(std::size_t{1} << 20);
+    while (left > 0) {
+        const ssize_t got = read_fully(from, chunk.get(), static_cast<std::size_t>(std::min<off_t>(left, off_t{1} << 20)));
+        if (got <= 0 || !write_fully(to, chunk.get(), static_cast<std::size_t>(got))) return false;
+        left -= got;
+    }
+    return true;
+}
+
+// Copies only the data of a file with holes, as cp does, so that the holes
+// stay holes: a disk image of a few extents copies in no time and no space.
+// Empty when the file system cannot tell where the data lies.
+std::optional<bool> copy_data_only(int from, int to, off_t size) {
+#if defined(SEEK_DATA) && defined(SEEK_HOLE)
+    // ENXIO: no data from there on, only a hole up to the end.
+    off_t data = ::lseek(from, 0, SEEK_DATA);
+    if (data < 0 && errno != ENXIO) return errno == EINVAL ? std::nullopt : std::optional(false);
+    while (data >= 0 && data < size) {
+        const off_t hole = ::lseek(from, data, SEEK_HOLE);
+        if (hole < 0 || !copy_extent(from, to, data, hole - data)) return false;
+        data = ::lseek(from, hole, SEEK_DATA);
+        if (data < 0 && errno != ENXIO) return false;
+    }
+    return ::ftruncate(to, size) == 0;
+#else
+    return std::nullopt;
+#endif
+}
+
+bool copy_bytes(int from, int to, const struct stat& info) {
     if (clone_file(from, to)) return true;
+    if (has_holes(info))
+        if (const std::optional<bool> copied = copy_data_only(from, to, info.st_size)) return *copied;
     copy_in_kernel(from, to);
     // Whatever the kernel left, if anything: at the source's end this is one
     // read that returns nothing.
@@ -125,21 +255,31 @@ bool copy_bytes(int from, int to) {
 
 }  // namespace
 
+std::optional<Failure> exceeds_path_limit(const std::string& target) {
+    const std::string directory = directory_of(target);
+    const std::size_t name_length = target.size() - directory.size();
+    long limit = ::pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    if (limit <= 0) limit = NAME_MAX;
+    if (name_length <= static_cast<std::size_t>(limit)) return std::nullopt;
+    return Failure{"a file name of " + std::to_string(name_length) + " bytes, at most " + std::to_string(limit)};
+}
+
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
     // Non-blocking, so a FIFO among the names cannot hang the run at open.
     FileDescriptor from(open_retrying(source.c_str(), O_RDONLY | O_NONBLOCK));
     if (!from.is_open()) return failure_from_errno();
     struct stat info {};
     if (::fstat(from.get(), &info) != 0) return failure_from_errno();
-    if (S_ISDIR(info.st_mode)) return failure_from_errno(EISDIR);
-    if (!S_ISREG(info.st_mode)) return Failure{"not a regular file"};
+    if (!S_ISREG(info.st_mode)) return not_a_regular_file(info.st_mode);
 
-    const std::string final_target = resolve_links(target);
-    TemporaryFile copy(final_target);
+    const std::optional<std::string> final_target = resolve_links(target);
+    if (!final_target) return failure_from_errno();
+    if (const std::optional<Failure> unfit = check_replaceable(*final_target)) return unfit;
+    TemporaryFile copy(*final_target);
     if (!copy.is_open()) return failure_from_errno();
-    if (!copy_bytes(from.get(), copy.fd())) return failure_from_errno();
-    if (::fchmod(copy.fd(), mode_for(final_target, info)) != 0) return failure_from_errno();
-    if (!copy.commit(final_target)) return failure_from_errno();
+    if (!copy_bytes(from.get(), copy.fd(), info)) return failure_from_errno();
+    if (::fchmod(copy.fd(), mode_for(*final_target, info)) != 0) return failure_from_errno();
+    if (!copy.commit(*final_target)) return failure_from_errno();
     return std::nullopt;
 }
 

@@ -1,15 +1,76 @@
 // The POSIX platform layer, the process: the clock, the command line,
 // standard output and the signals that would end a run unannounced.
 
-#include "platform/platform.h"
+#include "platform/posix/posix.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <iterator>
 
 #include <signal.h>
+#include <unistd.h>
 
 namespace lotpick::platform {
+namespace {
+
+constexpr int interrupting_signals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The interrupt cleanup's state: a handler can only reach globals, and may
+// only call what is safe in a signal handler (unlink, sigaction, raise).
+char cleanup_path[PATH_MAX];
+volatile sig_atomic_t cleanup_armed = 0;
+struct sigaction previous_actions[std::size(interrupting_signals)];
+
+extern "C" void remove_and_end(int signal) {
+    if (cleanup_armed) ::unlink(cleanup_path);
+    // SA_RESETHAND restored the default action and SA_NODEFER lets the
+    // signal through at once: the process ends as the signal ends it.
+    ::raise(signal);
+}
+
+sigset_t interrupting_set() {
+    sigset_t set;
+    ::sigemptyset(&set);
+    for (const int signal : interrupting_signals) ::sigaddset(&set, signal);
+    return set;
+}
+
+}  // namespace
+
+namespace posix {
+
+InterruptCleanup::InterruptCleanup(const std::string& path) {
+    if (path.size() >= sizeof cleanup_path) return;
+    std::memcpy(cleanup_path, path.c_str(), path.size() + 1);
+    cleanup_armed = 1;
+    struct sigaction action {};
+    action.sa_handler = remove_and_end;
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    ::sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(interrupting_signals); ++i) {
+        ::sigaction(interrupting_signals[i], nullptr, &previous_actions[i]);
+        if (previous_actions[i].sa_handler != SIG_IGN) ::sigaction(interrupting_signals[i], &action, nullptr);
+    }
+}
+
+InterruptCleanup::~InterruptCleanup() {
+    if (!cleanup_armed) return;
+    for (std::size_t i = 0; i < std::size(interrupting_signals); ++i)
+        ::sigaction(interrupting_signals[i], &previous_actions[i], nullptr);
+    cleanup_armed = 0;
+}
+
+SignalsHeld::SignalsHeld() {
+    const sigset_t set = interrupting_set();
+    ::sigprocmask(SIG_BLOCK, &set, &previous_);
+}
+
+SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+}  // namespace posix
 
 std::uint32_t tick_count() {
     timespec now {};
@@ -22,8 +83,13 @@ std::optional<std::string> raw_command_line() { return std::nullopt; }
 
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOLBF, 256); }
 
-// SIGXFSZ would kill the run in the middle of the copy, before it could say
-// so; ignored, the write fails with EFBIG and the copy is reported.
-void make_oversized_writes_fail() { ::signal(SIGXFSZ, SIG_IGN); }
+// SIGXFSZ would kill the run in the middle of the copy, and SIGPIPE in the
+// middle of its redraws when standard output is a pipe whose reader has gone
+// (`lotpick LIST DEST | head -n 1`), before it could record, copy or say so.
+// Ignored, the write fails with EFBIG or EPIPE and the run reports it.
+void make_failed_writes_reportable() {
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::signal(SIGPIPE, SIG_IGN);
+}
 
 }  // namespace lotpick::platform
