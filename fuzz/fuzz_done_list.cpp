@@ -16,13 +16,21 @@
 
 namespace {
 
-// Entries are what lies between CR and LF bytes, up to the first zero byte.
+// Entries are what lies between CR and LF bytes, each up to its first zero
+// byte; a UTF-8 byte order mark at the very start is no part of the first.
 std::vector<std::string> reference_entries(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     std::vector<std::string> entries(1);
+    bool cut = false;
     for (const char c : text) {
-        if (c == '\0') break;
-        if (c == '\r' || c == '\n') entries.emplace_back();
-        else entries.back() += c;
+        if (c == '\r' || c == '\n') {
+            entries.emplace_back();
+            cut = false;
+        } else if (c == '\0' || cut) {
+            cut = true;
+        } else {
+            entries.back() += c;
+        }
     }
     return entries;
 }

@@ -15,12 +15,13 @@ using namespace std::string_view_literals;
 
 TEST(IsDone, MatchesWholeEntriesOnlyAndByteForByte) {
     test::ScratchDir scratch;
-    test::write_file("DoneList", "pics/sunset.jpg\r\nb.txt\r\nc d\nlast\rz\0ghost"sv);
+    test::write_file("DoneList", "pics/sunset.jpg\r\nb.txt\r\nc d\nlast\rz\0ghost\r\nafter\0"sv);
     const DoneList done = load_done_list("DoneList");
     const std::pair<std::string_view, bool> cases[] = {
         {"pics/sunset.jpg", true}, {"sunset.jpg", false}, {"set.jpg", false}, {"b.txt", true},
         {"B.TXT", false},          {"b.tx", false},       {"c d", true},      {"last", true},
         {"z", true},               {"ghost", false},      {"", true},         {"b.txt\r\nc d", false},
+        {"after", true},           {"z\0ghost"sv, false},
     };
     for (const auto& [name, expected] : cases) EXPECT_EQ(is_done(name, done), expected) << name;
 }

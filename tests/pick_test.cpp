@@ -165,6 +165,13 @@ TEST(RunPick, PicksRecordsAndCopiesAsTheDrawAndTheDoneListDecide) {
          "wall.txt", "b.txt"},
         {"one line without an end", "c.txt", std::nullopt, "13", "0 files picked 0\nc.txt\n", "c.txt", "wall.txt",
          "c.txt"},
+        {"byte order mark before the list", "\xEF\xBB\xBF" + std::string(three_names), std::nullopt, "0",
+         "3 files picked 0\na.txt\n", "a.txt", "wall.txt", "a.txt"},
+        {"byte order mark before the done list", three_names, "\xEF\xBB\xBF" "a.txt", "2",
+         "Selecting new file 0\n3 files picked 2\nb.txt\n", "\xEF\xBB\xBF" "a.txt\r\nb.txt", "wall.txt", "b.txt"},
+        {"a zero byte hides only the rest of its line", three_names, std::string("x\0a.txt\r\na.txt", 14), "2",
+         "Selecting new file 0\n3 files picked 2\nb.txt\n", std::string("x\0a.txt\r\na.txt\r\nb.txt", 21),
+         "wall.txt", "b.txt"},
     };
     for (const Scenario& s : scenarios) {
         test::ScratchDir scratch;
@@ -273,17 +280,48 @@ TEST(RunPick, KeepsUsingADoneListSpelledInAnotherCase) {
     EXPECT_FALSE(std::filesystem::exists("DoneList") && !std::filesystem::equivalent("DoneList", "donelist"));
 }
 
-TEST(RunPick, PrefersDoneListOverOtherSpellings) {
-    test::ScratchDir scratch;
-    if (test::file_system_folds_case()) GTEST_SKIP() << "needs a file system that tells case apart";
-    write_pickable_files();
-    write_file("list.txt", three_names);
-    write_file("DoneList", "a.txt");
-    write_file("DONELIST", "b.txt");
-    const RunResult run = pick({"list.txt", "wall.bmp"}, "2");
-    EXPECT_EQ(run.out, "Selecting new file 0\n3 files picked 2\nb.txt\n");
-    EXPECT_EQ(read_file("DoneList"), "a.txt\r\nb.txt");
-    EXPECT_EQ(read_file("DONELIST"), "b.txt");
+// Loading and appending always use one file, chosen in this order:
+// "DoneList", "donelist", then any other spelling, first in byte order.
+TEST(RunPick, UsesOneDoneListByAFixedOrderOfSpellings) {
+    using Files = std::vector<std::pair<std::string, std::string>>;
+    const struct {
+        Files before;
+        std::string out;
+        Files after;
+    } cases[] = {
+        {{{"DoneList", "a.txt"}, {"DONELIST", "b.txt"}}, "Selecting new file 0\n3 files picked 2\nb.txt\n",
+         {{"DoneList", "a.txt\r\nb.txt"}, {"DONELIST", "b.txt"}}},
+        {{{"donelist", "a.txt"}, {"DONELIST", ""}}, "Selecting new file 0\n3 files picked 2\nb.txt\n",
+         {{"donelist", "a.txt\r\nb.txt"}, {"DONELIST", ""}}},
+        {{{"DoneList", ""}, {"donelist", "a.txt"}}, "3 files picked 0\na.txt\n",
+         {{"DoneList", "a.txt"}, {"donelist", "a.txt"}}},
+        {{{"DoneLisT", ""}, {"DONELIST", "a.txt"}}, "Selecting new file 0\n3 files picked 2\nb.txt\n",
+         {{"DONELIST", "a.txt\r\nb.txt"}, {"DoneLisT", ""}}},
+    };
+    for (const auto& c : cases) {
+        test::ScratchDir scratch;
+        if (test::file_system_folds_case()) GTEST_SKIP() << "needs a file system that tells case apart";
+        write_pickable_files();
+        write_file("list.txt", three_names);
+        for (const auto& [name, content] : c.before) write_file(name, content);
+        const RunResult run = pick({"list.txt", "wall.bmp"}, "2");
+        EXPECT_EQ(run.out, c.out) << c.before.front().first;
+        for (const auto& [name, content] : c.after) EXPECT_EQ(read_file(name), content) << name;
+    }
+}
+
+TEST(RunPick, RefusesAUtf16ListBeforeWritingAnything) {
+    for (const std::string mark : {"\xFF\xFE", "\xFE\xFF"}) {
+        test::ScratchDir scratch;
+        write_file("list.txt", mark + std::string("a\0.\0t\0x\0t\0\r\0\n\0", 14));
+        const RunResult run = pick({"list.txt", "wall.bmp"}, "1");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err,
+                  "lotpick: cannot read UTF-16 list 'list.txt': save it as UTF-8 or ANSI text instead "
+                  "(PowerShell: Out-File -Encoding utf8)\n");
+        EXPECT_EQ(test::list_dir(scratch.path()), "list.txt\n");
+    }
 }
 
 // What a run prints over a list of distinct names, one per CR LF line, worked

@@ -8,6 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -23,12 +29,24 @@ namespace fs = std::filesystem;
 using test::read_file;
 using test::write_file;
 
-// Everything under `dir`, recursively, by relative path: a run that leaves a
-// temporary file or creates one it should not changes this.
+// What kind of file `entry` is, as ls -F marks it: a run that puts a plain
+// file where a FIFO or a link was changes this.
+std::string kind_mark(const fs::directory_entry& entry) {
+    if (entry.is_symlink()) return "@";
+    if (entry.is_directory()) return "/";
+    if (entry.is_fifo()) return "|";
+    if (entry.is_socket()) return "=";
+    if (entry.is_character_file()) return "%";
+    return "";
+}
+
+// Everything under `dir`, recursively, by relative path and kind: a run that
+// leaves a temporary file, creates one it should not or replaces a file of
+// another kind changes this.
 std::string tree(const fs::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(dir))
-        names.push_back(entry.path().lexically_relative(dir).string());
+        names.push_back(entry.path().lexically_relative(dir).string() + kind_mark(entry));
     std::sort(names.begin(), names.end());
     std::string listing;
     for (const auto& name : names) listing += name + "\n";
@@ -46,10 +64,11 @@ struct Fault {
     int status = 0;
     std::string out;
     std::string err;
-    std::optional<std::string> done_after;     // empty: DoneList is not a file
+    std::optional<std::string> done_after;     // empty: DoneList is not a regular file
     std::string destination = "wall.txt";
     std::string destination_after = "old wallpaper";
     const char* out_path = nullptr;            // standard output goes there, uncollected
+    bool as_root_only = false;                 // the arrangement needs root (mknod)
 };
 
 const std::string old_done = "old.txt";
@@ -73,6 +92,7 @@ void restore_permissions(const fs::path& dir) {
 }
 
 void check_fault(const Fault& f) {
+    if (f.as_root_only && ::geteuid() != 0) return;
     test::ScratchDir scratch;
     write_common_files(scratch.path());
     write_file("list.txt", f.list);
@@ -86,6 +106,7 @@ void check_fault(const Fault& f) {
     options.env.emplace_back("LOTPICK_SEED", f.seed);
     options.unprivileged = f.unprivileged;
     options.file_size_limit = f.file_size_limit;
+    options.time_limit_seconds = 20;
     if (f.out_path) options.out_path = f.out_path;
     const test::ProcessResult run = test::run_process(argv, options);
 
@@ -94,10 +115,22 @@ void check_fault(const Fault& f) {
     EXPECT_EQ(run.out, f.out) << f.what;
     EXPECT_EQ(run.err, f.err) << f.what;
     if (f.done_after) EXPECT_EQ(read_file("DoneList"), *f.done_after) << f.what;
-    else EXPECT_TRUE(fs::is_directory("DoneList")) << f.what;
+    else EXPECT_FALSE(fs::is_regular_file("DoneList")) << f.what;
     EXPECT_EQ(read_file(f.destination), f.destination_after) << f.what;
     EXPECT_EQ(tree(scratch.path()), before) << f.what;
     restore_permissions(scratch.path());
+}
+
+void make_fifo(const char* path) { ASSERT_EQ(::mkfifo(path, 0666), 0) << path; }
+
+// A socket file stays behind when its socket is closed without unlinking it.
+void make_socket(const char* path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+    ::close(fd);
 }
 
 std::string bytes_from(unsigned first, unsigned last) {
@@ -137,6 +170,36 @@ TEST(Faults, AFailedCopyIsReportedAfterTheRecordAndLeavesTheOldDestination) {
         {"disk fills up during the copy", "big.txt\r\n", [big] { write_file("big.txt", big); },
          {"list.txt", "wall.bmp"}, "1", false, 64 * 1024, 2, "1 files picked 0\nbig.txt\n",
          "lotpick: cannot copy 'big.txt' to 'wall.txt': File too large\n", old_done + "\r\nbig.txt"},
+        // Neither replaced nor written, nor waited on: a FIFO without a
+        // reader would hang a copy that opened it.
+        {"destination a FIFO", "a.txt\r\n", [] { make_fifo("pipe.txt"); }, {"list.txt", "pipe.bmp"}, "1", false,
+         std::nullopt, 2, "1 files picked 0\na.txt\n",
+         "lotpick: cannot copy 'a.txt' to 'pipe.txt': not a regular file\n", old_done + "\r\na.txt"},
+        {"destination a link to a FIFO", "a.txt\r\n",
+         [] {
+             make_fifo("pipe");
+             fs::create_symlink("pipe", "link.txt");
+         },
+         {"list.txt", "link.bmp"}, "1", false, std::nullopt, 2, "1 files picked 0\na.txt\n",
+         "lotpick: cannot copy 'a.txt' to 'link.txt': not a regular file\n", old_done + "\r\na.txt"},
+        {"destination a socket", "a.txt\r\n", [] { make_socket("socket.txt"); }, {"list.txt", "socket.bmp"}, "1",
+         false, std::nullopt, 2, "1 files picked 0\na.txt\n",
+         "lotpick: cannot copy 'a.txt' to 'socket.txt': not a regular file\n", old_done + "\r\na.txt"},
+        {"destination a character device", "a.txt\r\n",
+         [] { ASSERT_EQ(::mknod("null.txt", S_IFCHR | 0666, ::makedev(1, 3)), 0); }, {"list.txt", "null.bmp"}, "1",
+         false, std::nullopt, 2, "1 files picked 0\na.txt\n",
+         "lotpick: cannot copy 'a.txt' to 'null.txt': not a regular file\n", old_done + "\r\na.txt", "wall.txt",
+         "old wallpaper", nullptr, true},
+        {"destination a directory", "a.txt\r\n", [] { fs::create_directory("folder.txt"); },
+         {"list.txt", "folder.bmp"}, "1", false, std::nullopt, 2, "1 files picked 0\na.txt\n",
+         "lotpick: cannot copy 'a.txt' to 'folder.txt': Is a directory\n", old_done + "\r\na.txt"},
+        {"destination links in a loop", "a.txt\r\n",
+         [] {
+             fs::create_symlink("loop-b.txt", "loop.txt");
+             fs::create_symlink("loop.txt", "loop-b.txt");
+         },
+         {"list.txt", "loop.bmp"}, "1", false, std::nullopt, 2, "1 files picked 0\na.txt\n",
+         "lotpick: cannot copy 'a.txt' to 'loop.txt': Too many levels of symbolic links\n", old_done + "\r\na.txt"},
     };
     for (const Fault& fault : faults) check_fault(fault);
 }
@@ -175,6 +238,43 @@ TEST(Faults, AFailedRecordIsReportedAndLeavesTheDoneListAsItWas) {
     for (const Fault& fault : faults) check_fault(fault);
 }
 
+TEST(Faults, ADoneListThatCannotBeReadIsToldAndNeverBlocksTheRun) {
+    const std::string picked = "1 files picked 0\na.txt\n";
+    const Fault faults[] = {
+        {"done list only writable", "a.txt\r\n",
+         [] { fs::permissions("DoneList", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write); },
+         {"list.txt", "wall.bmp"}, "1", true, std::nullopt, 2, picked,
+         "lotpick: cannot read done list 'DoneList': Permission denied\n", old_done + "\r\na.txt", "wall.txt",
+         "content of a"},
+        {"done list a FIFO", "a.txt\r\n",
+         [] {
+             fs::remove("DoneList");
+             make_fifo("DoneList");
+         },
+         {"list.txt", "wall.bmp"}, "1", false, std::nullopt, 2, picked,
+         "lotpick: cannot read done list 'DoneList': not a regular file\n"
+         "lotpick: cannot record pick in 'DoneList': not a regular file\n",
+         std::nullopt, "wall.txt", "content of a"},
+        {"done list a socket", "a.txt\r\n",
+         [] {
+             fs::remove("DoneList");
+             make_socket("DoneList");
+         },
+         {"list.txt", "wall.bmp"}, "1", false, std::nullopt, 2, picked,
+         "lotpick: cannot read done list 'DoneList': not a regular file\n"
+         "lotpick: cannot record pick in 'DoneList': not a regular file\n",
+         std::nullopt, "wall.txt", "content of a"},
+        // A missing list still gets its not-found message: both are told.
+        {"done list unreadable and the list missing", "",
+         [] { fs::permissions("DoneList", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write); },
+         {"missing.txt", "wall.bmp"}, "1", true, std::nullopt, 1, "File: missing.txt not found",
+         "lotpick: cannot read done list 'DoneList': Permission denied\n"
+         "lotpick: cannot read list 'missing.txt': No such file or directory\n",
+         old_done},
+    };
+    for (const Fault& fault : faults) check_fault(fault);
+}
+
 TEST(Faults, AListThatCannotBeUsedIsRefusedBeforeAnythingIsWritten) {
     const std::string long_line(300, 'n');
     std::string garbage;
@@ -189,6 +289,11 @@ TEST(Faults, AListThatCannotBeUsedIsRefusedBeforeAnythingIsWritten) {
          "lotpick: name too long in line 1 of 'list.txt': 300 bytes, at most 259\n", old_done},
         {"garbage without a line end", garbage, nullptr, {"list.txt", "wall.bmp"}, "1", false, std::nullopt, 1, "",
          "lotpick: name too long in line 1 of 'list.txt': 4096 bytes, at most 259\n", old_done},
+        {"a file name longer than the file system takes", "a.txt\r\n", nullptr,
+         {"list.txt", std::string(252, 'w') + ".bmp"}, "1", false, std::nullopt, 1, "",
+         "lotpick: destination too long '" + std::string(252, 'w') +
+             ".txt': a file name of 256 bytes, at most 255\n",
+         old_done},
     };
     for (const Fault& fault : faults) check_fault(fault);
 }

@@ -1,15 +1,22 @@
-// End-to-end runs that lean on POSIX shells and file systems: lists read
-// from pipes, symbolic links as destinations, and lists too large to draw.
+// End-to-end runs that lean on POSIX shells, file systems and signals: lists
+// read from pipes and kernel files, symbolic links as destinations, sparse
+// picks, runs interrupted or cut off from their reader, and lists too large
+// to draw.
 
 #include "support/process.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lotpick {
 namespace {
@@ -70,6 +77,92 @@ TEST(LotpickOnPosix, ReplacesTheFileALinkedDestinationPointsTo) {
     EXPECT_TRUE(std::filesystem::is_symlink("wall.txt"));
     EXPECT_EQ(read_file("real/wall.txt"), "new content");
     EXPECT_EQ(test::list_dir("real"), "wall.txt\n");
+}
+
+TEST(LotpickOnPosix, ReadsAKernelFileThatClaimsNoSizeToItsEnd) {
+    test::ScratchDir scratch;
+    write_file("Linux", "picked");
+    const auto run = test::run_process({test::lotpick_binary(), "/proc/sys/kernel/ostype", "wall"}, seeded("1"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "1 files picked 0\nLinux\n");
+    EXPECT_EQ(read_file("wall"), "picked");
+}
+
+// A disk image of 1 GiB with two 4-byte extents: copied with its holes it
+// takes a few blocks; written out in full it would take the whole GiB.
+TEST(LotpickOnPosix, CopiesASparsePickWithItsHoles) {
+    test::ScratchDir scratch;
+    constexpr off_t size = off_t{1} << 30;
+    {
+        const int fd = ::open("disk.img", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "head", 4, 4096), 4);
+        ASSERT_EQ(::pwrite(fd, "tail", 4, size - 8192), 4);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+    }
+    write_file("list.txt", "disk.img\n");
+    const auto run = test::run_process({test::lotpick_binary(), "list.txt", "copy.bin"}, seeded("1"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    struct stat copy {};
+    ASSERT_EQ(::stat("copy.img", &copy), 0);
+    EXPECT_EQ(copy.st_size, size);
+    EXPECT_LE(copy.st_blocks * 512, 4 << 20) << "holes written out";
+    char bytes[9] = {};
+    const int fd = ::open("copy.img", O_RDONLY);
+    EXPECT_EQ(::pread(fd, bytes, 4, 4096), 4);
+    EXPECT_EQ(::pread(fd, bytes + 4, 4, size - 8192), 4);
+    ::close(fd);
+    EXPECT_STREQ(bytes, "headtail");
+}
+
+// The reader goes after the first line, long before the redraws end: the
+// run goes on, records and copies, and says that its output was cut off.
+TEST(LotpickOnPosix, RecordsAndCopiesWhenTheReaderOfItsOutputHasGone) {
+    test::ScratchDir scratch;
+    std::string list;
+    for (int i = 0; i < 20000; ++i) list += "a.txt\r\n";
+    write_file("list.txt", list);
+    write_file("DoneList", "a.txt");
+    write_file("a.txt", "content of a");
+    const std::string command = "'" + test::lotpick_binary() + "' list.txt wall.bmp | head -n 1; exit ${PIPESTATUS[0]}";
+    const auto run = test::run_process({"/bin/bash", "-c", command}, seeded("1"));
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out.rfind("Selecting new file ", 0), 0u) << run.out.substr(0, 80);
+    EXPECT_EQ(run.err, "lotpick: cannot write 'standard output': Broken pipe\n");
+    EXPECT_EQ(read_file("DoneList"), "a.txt\r\na.txt");
+    EXPECT_EQ(read_file("wall.txt"), "content of a");
+}
+
+// Whether process `pid` holds a file it is writing in `dir`: the copy's
+// temporary, named or not (an unnamed one shows as "dir/#inode (deleted)").
+bool holds_temporary_in(int pid, const std::filesystem::path& dir) {
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (target.rfind((dir / "#").string(), 0) == 0 || target.rfind((dir / ".lotpick-").string(), 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+TEST(LotpickOnPosix, AnInterruptedCopyLeavesTheOldDestinationAndNoTemporaryFile) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        test::ScratchDir scratch;
+        // Allocated, not written: made at once, yet copied at the speed of a
+        // full file, so the copy lasts long enough to be caught.
+        const int fd = ::open("big.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_EQ(::posix_fallocate(fd, 0, off_t{256} << 20), 0);
+        ::close(fd);
+        write_file("list.txt", "big.bin\n");
+        write_file("wall.bin", "old wallpaper");
+        const auto run = test::run_and_signal({test::lotpick_binary(), "list.txt", "wall.bin"}, seeded("1"), signal,
+                                              [&](int pid) { return holds_temporary_in(pid, scratch.path()); });
+        EXPECT_EQ(run.signal, signal);
+        EXPECT_EQ(read_file("wall.bin"), "old wallpaper") << signal;
+        EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nbig.bin\nlist.txt\nwall.bin\n") << signal;
+    }
 }
 
 // 2^31 line ends need 2 GiB of list; the test runs where memory-backed

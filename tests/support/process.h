@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,9 +28,13 @@ struct ProcessOptions {
     // as on a full disk (RLIMIT_FSIZE on POSIX).
     std::optional<std::uint64_t> file_size_limit;
     // When the tests run with administrator rights, the child gives them up
-    // (on POSIX it becomes the user nobody, who must be able to reach the
-    // program), so that permissions hold for it.
+    // (on POSIX it becomes the user nobody, and runs lotpick from a copy that
+    // nobody can reach wherever the build tree lives), so that permissions
+    // hold for it.
     bool unprivileged = false;
+    // A child still running after this many seconds is ended (SIGALRM on
+    // POSIX): a run that hangs fails its test instead of stalling the suite.
+    std::optional<unsigned> time_limit_seconds;
 };
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);
@@ -38,6 +43,11 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
 // waits for every one of them. Results come in the order of `argvs`.
 std::vector<ProcessResult> run_processes_at_once(const std::vector<std::vector<std::string>>& argvs,
                                                  const ProcessOptions& options);
+
+// Starts the program, polls `ready` with its process id until it says yes,
+// sends it `signal` and collects the result (POSIX only).
+ProcessResult run_and_signal(const std::vector<std::string>& argv, const ProcessOptions& options, int signal,
+                             const std::function<bool(int pid)>& ready);
 
 // The lotpick binary under test.
 std::string lotpick_binary();

@@ -51,6 +51,38 @@ void drop_root_rights() {
         ::_exit(126);
 }
 
+// A copy of lotpick that the user nobody can run: the build tree may sit in a
+// folder only root may enter (/root, a mktemp -d folder). Made once, in the
+// temporary folder, and removed when the tests end.
+class ReachableBinary {
+public:
+    ReachableBinary() : folder_(std::filesystem::temp_directory_path() / ("lotpick-bin-" + std::to_string(::getpid()))) {
+        namespace fs = std::filesystem;
+        fs::create_directories(folder_);
+        fs::copy_file(lotpick_binary(), folder_ / "lotpick", fs::copy_options::overwrite_existing);
+        const auto readable = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec;
+        fs::permissions(folder_, readable);
+        fs::permissions(folder_ / "lotpick", readable);
+    }
+    ~ReachableBinary() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    std::string path() const { return (folder_ / "lotpick").string(); }
+
+private:
+    std::filesystem::path folder_;
+};
+
+// The program a child runs: lotpick from its reachable copy when the child
+// gives up root's rights.
+std::string program_for(const std::string& program, const ProcessOptions& options) {
+    if (!options.unprivileged || ::geteuid() != 0 || program != lotpick_binary()) return program;
+    static const ReachableBinary reachable;
+    return reachable.path();
+}
+
 // Blocks until the parent closes the gate's other end.
 void wait_at_gate(int gate) {
     char byte;
@@ -73,6 +105,7 @@ void wait_at_gate(int gate) {
     for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     if (gate >= 0) wait_at_gate(gate);
+    if (options.time_limit_seconds) ::alarm(*options.time_limit_seconds);
     ::execv(args[0], args.data());
     ::_exit(127);
 }
@@ -85,10 +118,13 @@ Child start_child(const std::vector<std::string>& argv, const ProcessOptions& op
     const auto capture = std::filesystem::temp_directory_path() /
                          ("lotpick-capture-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
     Child child{-1, options.out_path.value_or(capture.string() + ".out"), capture.string() + ".err"};
+    // Worked out before the fork: the child may only exec.
+    std::vector<std::string> program = argv;
+    if (!program.empty()) program[0] = program_for(program[0], options);
     child.pid = ::fork();
     if (child.pid == 0) {
         if (gate_writer >= 0) ::close(gate_writer);
-        exec_child(argv, options, child, gate);
+        exec_child(program, options, child, gate);
     }
     return child;
 }
@@ -126,6 +162,22 @@ std::vector<ProcessResult> run_processes_at_once(const std::vector<std::vector<s
     std::vector<ProcessResult> results;
     for (const Child& child : children) results.push_back(collect(child, options));
     return results;
+}
+
+ProcessResult run_and_signal(const std::vector<std::string>& argv, const ProcessOptions& options, int signal,
+                             const std::function<bool(int pid)>& ready) {
+    const Child child = start_child(argv, options);
+    if (child.pid < 0) return {};
+    // Looked at without reaping: a child that ends before it is ready is
+    // collected as it ended, unsignalled.
+    siginfo_t ended{};
+    while (!ready(child.pid)) {
+        if (::waitid(P_PID, static_cast<id_t>(child.pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0)
+            return collect(child, options);
+        ::usleep(200);
+    }
+    ::kill(child.pid, signal);
+    return collect(child, options);
 }
 
 std::string lotpick_binary() { return LOTPICK_BINARY; }
