@@ -19,7 +19,8 @@ SIZES = [4, 10, 40, 200]
 VARIANTS = [False, True]  # trailing blank line
 DAY_MS = 86400000
 
-lotpick, data, docs = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
+# Absolute, because every run starts in its own folder.
+lotpick, data, docs = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
 results = os.path.join(data, 'results')
 sequences = int(os.environ.get('LOTPICK_ROTATION_SEQUENCES', '20'))
 jobs = int(os.environ.get('LOTPICK_ROTATION_JOBS', str(os.cpu_count() or 1)))
@@ -150,8 +151,8 @@ def main():
         'folders under `build/rotation-data/`, %s runs in all.'
         % (version, commit, ', with uncommitted changes to the sources' if state != 'clean' else '', format(total_runs, ',')))
     out('')
-    out('Each list names that many real small files, one per line, every line ended by CR LF; with a blank line '
-        'at the end it is the same list with one more `\\r\\n` at the end. A sequence starts with no `DoneList` and runs '
+    out('Each list names that many real small files, one per line, every line ended by CR LF; the variant with '
+        'a blank line at the end is the same list plus one more `\\r\\n`. A sequence starts with no `DoneList` and runs '
         'lotpick once per day until every name has come round. A repeat is a run whose pick was already picked '
         'before that run, so repeats are the runs beyond the first for each name. Run i (0, 1, 2, ...) of '
         'sequence k (0 to %d) gets `LOTPICK_SEED` = (k × 7919 + 12345 + i × 86400000) mod 2^32: a millisecond '

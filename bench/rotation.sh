@@ -4,7 +4,7 @@
 # writes docs/rotation.md and docs/rotation.png. Scratch folders (one per seed
 # sequence, each with its own DoneList) stay in build/rotation-data, outside git.
 #
-#   bench/rotation.sh                                 # the full report, about six minutes on 2 cores
+#   bench/rotation.sh                                 # the full report, about eight minutes on 2 cores
 #   LOTPICK_ROTATION_SEQUENCES=5 bench/rotation.sh    # fewer seed sequences, for a look
 #
 # Other knobs: LOTPICK_ROTATION_JOBS (sequences run side by side, default the
