@@ -5,18 +5,23 @@ include(GNUInstallDirs)
 install(TARGETS lotpick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES docs/lotpick.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# What README links to, so that its links resolve where it is installed.
+install(FILES docs/performance.md docs/performance.png docs/rotation.md docs/rotation.png
+    DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+install(DIRECTORY examples/schedule DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_CONTACT "lotpick developers <lotpick@example.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pick a file at random from a list, never the same twice")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pick a file at random from a list, passing over earlier picks")
 # Debian shows the long description as written: lines kept short by hand.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "lotpick picks one file at random from a list of file names, passes over"
     "the names that earlier runs picked (remembered in a done list in the"
     "current directory), records the pick and copies the picked file over a"
     "destination, which takes the picked file's extension. Run from a login"
-    "script or a timer, it brings every file of the list round once before"
-    "any comes round again.")
+    "script or a timer, it picks a new file each time. The draw is uneven:"
+    "the first line comes up about twice as often as the others and the last"
+    "only rarely, unless the list ends with a blank line.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

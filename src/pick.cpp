@@ -27,7 +27,8 @@ namespace {
 constexpr const char* usage_text =
     ">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it to destination";
 constexpr const char* help_summary =
-    "Exit status: 0 picked, 1 refused (usage, missing list, bad input), 2 not recorded or copied. "
+    "Exit status: 0 picked, 1 refused (usage, missing list, bad input), 2 picked but the done list "
+    "unreadable, the pick not recorded or copied, or the output lost. "
     "LOTPICK_SEED=<number> fixes the draw.";
 
 // Every diagnostic lotpick adds has this one shape.

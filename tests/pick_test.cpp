@@ -79,7 +79,8 @@ TEST(RunPick, AnswersHelpWithTheUsageTextAndOneSummaryLine) {
     const std::string summary = run.out.substr(std::string(usage_text).size() + 1);
     ASSERT_FALSE(summary.empty());
     EXPECT_EQ(summary.find('\n'), summary.size() - 1) << summary;
-    for (const char* mention : {"0 picked", "1 refused", "2 not recorded", "LOTPICK_SEED"})
+    for (const char* mention : {"0 picked", "1 refused", "2 picked but", "unreadable", "not recorded or copied", "output lost",
+                                "LOTPICK_SEED"})
         EXPECT_NE(summary.find(mention), std::string::npos) << mention;
     EXPECT_EQ(test::list_dir(scratch.path()), "");
 }

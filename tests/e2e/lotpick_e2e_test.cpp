@@ -53,8 +53,9 @@ TEST(Lotpick, HelpAndVersionAnswerAloneWithStatusZero) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out,
               console_text(">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it "
-                           "to destination\nExit status: 0 picked, 1 refused (usage, missing list, bad input), 2 not "
-                           "recorded or copied. LOTPICK_SEED=<number> fixes the draw.\n"));
+                           "to destination\nExit status: 0 picked, 1 refused (usage, missing list, bad input), 2 picked "
+                           "but the done list unreadable, the pick not recorded or copied, or the output lost. "
+                           "LOTPICK_SEED=<number> fixes the draw.\n"));
     EXPECT_EQ(help.err, "");
 
     const auto version = lotpick({"--version"}, std::nullopt);

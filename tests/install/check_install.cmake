@@ -1,6 +1,7 @@
 # Installs the build into a scratch root under DESTDIR, once with the
 # configured prefix and once with another one given at install time, and
-# checks that exactly the command, its manual page and its README land there.
+# checks that exactly the command, its manual page, its README and what the
+# README links to land there, every link resolving in the installed tree.
 #
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DSCRATCH=... -DCONFIGURED_PREFIX=...
 #       -DVERSION=... -P check_install.cmake
@@ -8,6 +9,21 @@
 function(fail)
     string(JOIN "" message ${ARGN})
     message(FATAL_ERROR "${message}")
+endfunction()
+
+# Every relative link of a Markdown file, [text](target) or ![text](target),
+# names a file beside it; links into the page itself (#...) and to the web
+# are not files.
+function(check_links page)
+    file(READ ${page} text)
+    get_filename_component(folder ${page} DIRECTORY)
+    string(REGEX MATCHALL "\\]\\([^)#]+\\)" links "${text}")
+    foreach(link IN LISTS links)
+        string(REGEX REPLACE "^\\]\\(|\\)$" "" target "${link}")
+        if(NOT target MATCHES "^[a-z]+:" AND NOT EXISTS ${folder}/${target})
+            fail(${page} " links " ${target} ", which is not installed")
+        endif()
+    endforeach()
 endfunction()
 
 # Installs under DESTDIR=root, with the prefix given at install time when
@@ -28,7 +44,12 @@ function(check_install root prefix)
     file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
     list(SORT installed)
     string(REGEX REPLACE "^/" "" base ${prefix})
-    set(expected ${base}/bin/lotpick ${base}/share/doc/lotpick/README.md ${base}/share/man/man1/lotpick.1)
+    set(doc ${base}/share/doc/lotpick)
+    set(expected ${base}/bin/lotpick ${doc}/README.md ${doc}/docs/performance.md ${doc}/docs/performance.png
+        ${doc}/docs/rotation.md ${doc}/docs/rotation.png ${doc}/examples/schedule/crontab.txt
+        ${doc}/examples/schedule/lotpick-wallpaper.cmd ${doc}/examples/schedule/lotpick-wallpaper.service
+        ${doc}/examples/schedule/lotpick-wallpaper.timer ${base}/share/man/man1/lotpick.1)
+    list(SORT expected)
     if(NOT installed STREQUAL expected)
         list(JOIN installed "\n  " installed)
         list(JOIN expected "\n  " expected)
@@ -44,6 +65,10 @@ function(check_install root prefix)
             fail(${target} " differs from " ${source})
         endif()
     endforeach()
+
+    check_links(${root}/${doc}/README.md)
+    check_links(${root}/${doc}/docs/rotation.md)
+    check_links(${root}/${doc}/docs/performance.md)
 
     execute_process(COMMAND ${root}/${base}/bin/lotpick --version
         RESULT_VARIABLE status OUTPUT_VARIABLE answer ERROR_VARIABLE answer)
