@@ -10,24 +10,26 @@ namespace {
 
 using namespace win32;
 
-std::string directory_of(const std::string& path) {
-    const std::size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+std::wstring directory_of(const std::wstring& path) {
+    const std::size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
 
 // The file a symbolic link destination names: the copy replaces that file
 // and leaves the link. Anything else, a dangling link included, is its own
 // target.
-std::string resolve_links(const std::string& target) {
-    const DWORD attributes = GetFileAttributesA(target.c_str());
+std::wstring resolve_links(const std::wstring& target) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return target;
-    const FileHandle file(CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const FileHandle file(CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.is_open()) return target;
-    char final_path[32768];
-    const DWORD length = GetFinalPathNameByHandleA(file.get(), final_path, sizeof final_path, FILE_NAME_NORMALIZED);
-    if (length == 0 || length >= sizeof final_path) return target;
-    return std::string(final_path, length);
+    std::wstring final_path(32768, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(file.get(), final_path.data(),
+                                                   static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= final_path.size()) return target;
+    final_path.resize(length);
+    return final_path;
 }
 
 // A copy in progress, beside its target so the final move stays on one
@@ -36,35 +38,35 @@ class TemporaryFile {
 public:
     // The name holds the process id, so no other live run can be using it;
     // a file of that name is left over from a crashed run and fair to reuse.
-    explicit TemporaryFile(const std::string& target)
-        : path_(directory_of(target) + ".lotpick-" + std::to_string(GetCurrentProcessId()) + ".tmp") {}
+    explicit TemporaryFile(const std::wstring& target)
+        : path_(directory_of(target) + L".lotpick-" + std::to_wstring(GetCurrentProcessId()) + L".tmp") {}
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() {
         if (path_.empty()) return;
         // A copy of a read-only source is read-only until make_writable, and
         // a read-only file cannot be deleted.
-        SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path_.c_str());
+        SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path_.c_str());
     }
-    const std::string& path() const { return path_; }
+    const std::wstring& path() const { return path_; }
 
-    // CopyFileA carries a read-only source's attribute over, and Windows
+    // CopyFileW carries a read-only source's attribute over, and Windows
     // refuses to replace a read-only file: the next pick could not land.
     bool make_writable() const {
-        const DWORD attributes = GetFileAttributesA(path_.c_str());
+        const DWORD attributes = GetFileAttributesW(path_.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES &&
-               SetFileAttributesA(path_.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+               SetFileAttributesW(path_.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     }
 
-    bool commit(const std::string& target) {
-        if (!MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+    bool commit(const std::wstring& target) {
+        if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
         path_.clear();
         return true;
     }
 
 private:
-    std::string path_;
+    std::wstring path_;
 };
 
 }  // namespace
@@ -72,9 +74,9 @@ private:
 std::optional<Failure> exceeds_path_limit(const std::string&) { return std::nullopt; }
 
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
-    const std::string final_target = resolve_links(target);
+    const std::wstring final_target = resolve_links(system_path(target));
     TemporaryFile copy(final_target);
-    if (!CopyFileA(source.c_str(), copy.path().c_str(), FALSE)) return failure_from();
+    if (!CopyFileW(system_path(source).c_str(), copy.path().c_str(), FALSE)) return failure_from();
     if (!copy.make_writable() || !copy.commit(final_target)) return failure_from();
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/win32/names.h"
 
 #include <string>
 
@@ -39,6 +40,7 @@ constexpr DWORD sharing_retry_pause_ms = 10;
 
 enum class Sharing { fail_at_once, wait };
 
+// CreateFileW on the system_path of `path`.
 HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
                  Sharing sharing);
 
