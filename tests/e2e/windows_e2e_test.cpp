@@ -1,7 +1,7 @@
 // End-to-end runs of lotpick.exe that only Windows makes: names in UTF-8 and
-// in the ANSI code page. The rows in Windows-1252 assume that ANSI code page,
-// Wine's for an English or C locale; under another one they are skipped and
-// say so.
+// in the ANSI code page, and destinations that are devices or directories.
+// The rows in Windows-1252 assume that ANSI code page, Wine's for an English
+// or C locale; under another one they are skipped and say so.
 
 #include "support/process.h"
 #include "support/scratch.h"
@@ -67,6 +67,36 @@ TEST(LotpickOnWindows, PicksRecordsAndCopiesNamesInUtf8AndInTheAnsiCodePage) {
         EXPECT_EQ(read_file(c.copy), "picture") << c.name;
     }
     if (skipped) GTEST_SKIP() << "rows in Windows-1252 skipped: the ANSI code page is " << GetACP();
+}
+
+// Reported after the record, with the summary.
+TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectory) {
+    struct Case {
+        std::string name;
+        std::string destination;
+        int status;
+        std::string out;
+        std::string err;
+        std::string files;
+    } cases[] = {
+        {"a", "NUL", 2, "1 files picked 0\na\n", "lotpick: cannot copy 'a' to 'NUL': not a regular file\n",
+         "DoneList\na\ndir\nlist.txt\n"},
+        {"a", "dir", 2, "1 files picked 0\na\n", "lotpick: cannot copy 'a' to 'dir': not a regular file\n",
+         "DoneList\na\ndir\nlist.txt\n"},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDir scratch;
+        write_file("list.txt", c.name + "\r\n");
+        write_file(c.name, "content");
+        write_file("dir/inside", "");
+        const auto run = lotpick({"list.txt", c.destination});
+        EXPECT_EQ(run.status, c.status) << c.destination;
+        EXPECT_EQ(run.out, console_text(c.out)) << c.destination;
+        EXPECT_EQ(run.err, console_text(c.err)) << c.destination;
+        EXPECT_EQ(test::list_dir(scratch.path()), c.files) << c.destination;
+        EXPECT_EQ(read_file("DoneList"), c.status == 2 ? c.name : "") << c.destination;
+        EXPECT_EQ(test::list_dir("dir"), "inside\n");
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // What only the Windows platform layer does: give up on a done list that
-// another program keeps, and leave no trace of a copy that could not be moved
-// over its target.
+// another program keeps, leave no trace of a copy that could not be moved
+// over its target, and never copy from or onto a device.
 
 #include "platform/platform.h"
 
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <utility>
 
 #include <windows.h>
 
@@ -50,6 +51,27 @@ TEST(Win32CopyFileAtomically, LeavesAHeldTargetAndNoTemporaryFile) {
     }
     EXPECT_EQ(test::read_file("target"), "old");
     EXPECT_EQ(test::list_dir(scratch.path()), "source\ntarget\n");
+}
+
+// A device or a directory is never read from or written over; copying from
+// CON would wait for the keyboard, and a copy onto NUL, as Windows lets an
+// administrator, would leave nothing.
+TEST(Win32CopyFileAtomically, NeverCopiesFromOrOntoADeviceOrADirectory) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"NUL", "target"}, {"CON", "target"}, {"source", "NUL"}, {"source", "COM1"}, {"source", "dir"},
+    };
+    for (const auto& [source, target] : cases) {
+        test::ScratchDir scratch;
+        test::write_file("source", "new");
+        test::write_file("target", "old");
+        test::write_file("dir/inside", "");
+        const auto failure = copy_file_atomically(source, target);
+        ASSERT_TRUE(failure) << source << " to " << target;
+        EXPECT_EQ(failure->reason, "not a regular file") << source << " to " << target;
+        EXPECT_EQ(test::read_file("target"), "old");
+        EXPECT_EQ(test::list_dir(scratch.path()), "dir\nsource\ntarget\n") << source << " to " << target;
+        EXPECT_EQ(test::list_dir("dir"), "inside\n");
+    }
 }
 
 // Windows refuses to replace a read-only file, so a read-only copy could never

@@ -1,8 +1,10 @@
 // The Win32 platform layer, the copy: the picked file goes to a temporary
-// file beside the destination, which is then moved over it.
+// file beside the destination, which is then moved over it. Devices and
+// directories are never copied from or replaced.
 
 #include "platform/win32/win32.h"
 
+#include <optional>
 #include <string>
 
 namespace lotpick::platform {
@@ -10,26 +12,50 @@ namespace {
 
 using namespace win32;
 
+Failure not_a_regular_file() { return Failure{"not a regular file"}; }
+
 std::wstring directory_of(const std::wstring& path) {
     const std::size_t cut = path.find_last_of(L"\\/");
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
 
-// The file a symbolic link destination names: the copy replaces that file
-// and leaves the link. Anything else, a dangling link included, is its own
-// target.
-std::wstring resolve_links(const std::wstring& target) {
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return target;
+bool is_disk_file(HANDLE file, DWORD& attributes) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
+    attributes = info.dwFileAttributes;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The file at the end of a link destination's chain, which is what the copy
+// replaces, leaving the link.
+std::wstring final_path(HANDLE file, const std::wstring& otherwise) {
+    std::wstring path(32768, L'\0');
+    const DWORD length =
+        GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= path.size()) return otherwise;
+    path.resize(length);
+    return path;
+}
+
+// What the copy replaces: `target` itself, or the file it links to. Only a
+// regular file, or none, may be replaced; a missing or dangling target is
+// its own, and a target that cannot be opened is left for the move to tell
+// about. Devices are never opened, since opening some has effects.
+std::optional<Failure> find_final_target(const std::wstring& target, std::wstring& final_target) {
+    final_target = target;
+    if (is_device_path(target)) return not_a_regular_file();
     const FileHandle file(CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.is_open()) return target;
-    std::wstring final_path(32768, L'\0');
-    const DWORD length = GetFinalPathNameByHandleW(file.get(), final_path.data(),
-                                                   static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
-    if (length == 0 || length >= final_path.size()) return target;
-    final_path.resize(length);
-    return final_path;
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.is_open()) {
+        const DWORD error = GetLastError();
+        return error == ERROR_CANT_RESOLVE_FILENAME ? std::optional(failure_from(error)) : std::nullopt;
+    }
+    DWORD attributes = 0;
+    if (!is_disk_file(file.get(), attributes)) return not_a_regular_file();
+    const DWORD own = GetFileAttributesW(target.c_str());
+    if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        final_target = final_path(file.get(), target);
+    return std::nullopt;
 }
 
 // A copy in progress, beside its target so the final move stays on one
@@ -49,11 +75,11 @@ public:
         SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path_.c_str());
     }
-    const std::wstring& path() const { return path_; }
 
     // CopyFileW carries a read-only source's attribute over, and Windows
     // refuses to replace a read-only file: the next pick could not land.
-    bool make_writable() const {
+    bool fill(const std::wstring& source) const {
+        if (!CopyFileW(source.c_str(), path_.c_str(), FALSE)) return false;
         const DWORD attributes = GetFileAttributesW(path_.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES &&
                SetFileAttributesW(path_.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
@@ -69,15 +95,30 @@ private:
     std::wstring path_;
 };
 
+// The source stays open while it is copied, so that the file found to be a
+// disk file is the one copied: a device or a pipe could hold the copy up for
+// good. It is closed again before the move, which may replace it.
+std::optional<Failure> fill_from(const std::wstring& source, const TemporaryFile& copy) {
+    if (is_device_path(source)) return not_a_regular_file();
+    const FileHandle from(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!from.is_open()) return failure_from();
+    DWORD attributes = 0;
+    if (!is_disk_file(from.get(), attributes)) return not_a_regular_file();
+    if (!copy.fill(source)) return failure_from();
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<Failure> exceeds_path_limit(const std::string&) { return std::nullopt; }
 
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
-    const std::wstring final_target = resolve_links(system_path(target));
+    std::wstring final_target;
+    if (const std::optional<Failure> unfit = find_final_target(system_path(target), final_target)) return unfit;
     TemporaryFile copy(final_target);
-    if (!CopyFileW(system_path(source).c_str(), copy.path().c_str(), FALSE)) return failure_from();
-    if (!copy.make_writable() || !copy.commit(final_target)) return failure_from();
+    if (const std::optional<Failure> failure = fill_from(system_path(source), copy)) return failure;
+    if (!copy.commit(final_target)) return failure_from();
     return std::nullopt;
 }
 
