@@ -1,6 +1,7 @@
 // What only the Windows platform layer does: give up on a done list that
 // another program keeps, leave no trace of a copy that could not be moved
-// over its target, and never copy from or onto a device.
+// over its target, never copy from or onto a device, and keep the attributes
+// of the picked file.
 
 #include "platform/platform.h"
 
@@ -71,6 +72,29 @@ TEST(Win32CopyFileAtomically, NeverCopiesFromOrOntoADeviceOrADirectory) {
         EXPECT_EQ(test::read_file("target"), "old");
         EXPECT_EQ(test::list_dir(scratch.path()), "dir\nsource\ntarget\n") << source << " to " << target;
         EXPECT_EQ(test::list_dir("dir"), "inside\n");
+    }
+}
+
+// The copy has the picked file's attributes but read-only; Wine made every
+// copy hidden once, through the temporary file's name.
+TEST(Win32CopyFileAtomically, GivesTheCopyThePickedFilesAttributesButReadOnly) {
+    constexpr DWORD watched = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+    const std::pair<DWORD, DWORD> cases[] = {
+        {FILE_ATTRIBUTE_NORMAL, 0},
+        {FILE_ATTRIBUTE_READONLY, 0},
+        {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN},
+        {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN},
+    };
+    for (const auto& [source, copy] : cases) {
+        test::ScratchDir scratch;
+        test::write_file("source", "new");
+        test::write_file("target", "old");
+        ASSERT_TRUE(SetFileAttributesW(L"source", source));
+        ASSERT_EQ(GetFileAttributesW(L"source") & watched, source & watched) << "attributes not kept here";
+        EXPECT_FALSE(copy_file_atomically("source", "target")) << source;
+        EXPECT_EQ(GetFileAttributesW(L"target") & watched, copy) << source;
+        EXPECT_EQ(test::read_file("target"), "new");
+        SetFileAttributesW(L"source", FILE_ATTRIBUTE_NORMAL);
     }
 }
 

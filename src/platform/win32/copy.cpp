@@ -12,12 +12,23 @@ namespace {
 
 using namespace win32;
 
+// Only the attributes a file's owner sets are carried from the picked file to
+// the copy, read-only aside: Windows refuses to replace a read-only file, so
+// a later pick could not land.
+constexpr DWORD carried_attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
+                                     FILE_ATTRIBUTE_TEMPORARY;
+
 Failure not_a_regular_file() { return Failure{"not a regular file"}; }
 
 std::wstring directory_of(const std::wstring& path) {
     const std::size_t cut = path.find_last_of(L"\\/");
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
+
+// No dot in front: Wine shows a name that starts with one as hidden, and the
+// attribute would stay with the finished copy.
+std::wstring temporary_name() { return L"lotpick-" + std::to_wstring(GetCurrentProcessId()) + L".tmp"; }
 
 bool is_disk_file(HANDLE file, DWORD& attributes) {
     BY_HANDLE_FILE_INFORMATION info{};
@@ -64,25 +75,20 @@ class TemporaryFile {
 public:
     // The name holds the process id, so no other live run can be using it;
     // a file of that name is left over from a crashed run and fair to reuse.
-    explicit TemporaryFile(const std::wstring& target)
-        : path_(directory_of(target) + L".lotpick-" + std::to_wstring(GetCurrentProcessId()) + L".tmp") {}
+    explicit TemporaryFile(const std::wstring& target) : path_(directory_of(target) + temporary_name()) {}
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() {
         if (path_.empty()) return;
-        // A copy of a read-only source is read-only until make_writable, and
-        // a read-only file cannot be deleted.
+        // A read-only file cannot be deleted.
         SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path_.c_str());
     }
 
-    // CopyFileW carries a read-only source's attribute over, and Windows
-    // refuses to replace a read-only file: the next pick could not land.
-    bool fill(const std::wstring& source) const {
+    bool fill(const std::wstring& source, DWORD source_attributes) const {
         if (!CopyFileW(source.c_str(), path_.c_str(), FALSE)) return false;
-        const DWORD attributes = GetFileAttributesW(path_.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES &&
-               SetFileAttributesW(path_.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        const DWORD kept = source_attributes & carried_attributes;
+        return SetFileAttributesW(path_.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
     }
 
     bool commit(const std::wstring& target) {
@@ -105,7 +111,7 @@ std::optional<Failure> fill_from(const std::wstring& source, const TemporaryFile
     if (!from.is_open()) return failure_from();
     DWORD attributes = 0;
     if (!is_disk_file(from.get(), attributes)) return not_a_regular_file();
-    if (!copy.fill(source)) return failure_from();
+    if (!copy.fill(source, attributes)) return failure_from();
     return std::nullopt;
 }
 
