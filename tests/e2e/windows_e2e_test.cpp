@@ -1,7 +1,8 @@
 // End-to-end runs of lotpick.exe that only Windows makes: names in UTF-8 and
-// in the ANSI code page, and destinations that are devices or directories.
-// The rows in Windows-1252 assume that ANSI code page, Wine's for an English
-// or C locale; under another one they are skipped and say so.
+// in the ANSI code page, destinations that are devices or directories, and
+// runs at once onto one destination. The rows in Windows-1252 assume that
+// ANSI code page, Wine's for an English or C locale; under another one they
+// are skipped and say so.
 
 #include "support/process.h"
 #include "support/scratch.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -97,6 +100,49 @@ TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectory) {
         EXPECT_EQ(read_file("DoneList"), c.status == 2 ? c.name : "") << c.destination;
         EXPECT_EQ(test::list_dir("dir"), "inside\n");
     }
+}
+
+// The last line of a run's output, its pick.
+std::string picked_name(const std::string& out) {
+    const std::string body = out.substr(0, out.size() < 2 ? 0 : out.size() - 2);
+    const std::size_t line_end = body.rfind("\r\n");
+    return line_end == std::string::npos ? body : body.substr(line_end + 2);
+}
+
+// Each run's move onto the destination can meet another's: every one waits
+// its turn, and the destination is always one whole copy.
+TEST(LotpickOnWindows, TwentyRunsAtOnceOntoOneDestinationAllSucceedWithAWholeCopy) {
+    test::ScratchDir scratch;
+    std::map<std::string, std::string> files;
+    std::string list;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "pics\\p" + std::to_string(100 + i) + ".txt";
+        const std::string content(static_cast<std::size_t>(1000 + 37 * i), static_cast<char>('a' + i % 26));
+        write_file(name, content);
+        files.emplace(name, content);
+        list += name + "\r\n";
+    }
+    write_file("list.txt", list);
+    const std::vector<std::vector<std::string>> argvs(20, {test::lotpick_binary(), "list.txt", "shared.bmp"});
+    test::ProcessOptions options;
+    options.cwd = scratch.path();
+    options.env.emplace_back("LOTPICK_SEED", std::nullopt);
+    const std::vector<test::ProcessResult> results = test::run_processes_at_once(argvs, options);
+
+    std::multiset<std::string> picks;
+    std::set<std::string> contents;
+    for (const test::ProcessResult& run : results) {
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const std::string name = picked_name(run.out);
+        ASSERT_TRUE(files.contains(name)) << run.out;
+        picks.insert(name);
+        contents.insert(files.at(name));
+    }
+    EXPECT_TRUE(contents.contains(read_file("shared.txt")));
+    const std::vector<std::string> records = test::split_on_crlf(read_file("DoneList"));
+    EXPECT_EQ(std::multiset<std::string>(records.begin(), records.end()), picks);
+    EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nlist.txt\npics\nshared.txt\n");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // What only the Windows platform layer does: give up on a done list that
-// another program keeps, leave no trace of a copy that could not be moved
-// over its target, never copy from or onto a device, and keep the attributes
-// of the picked file.
+// another program keeps, wait out a destination held for a moment, never
+// copy from or onto a device, and keep the attributes of the picked file.
 
 #include "platform/platform.h"
 
@@ -11,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include <windows.h>
@@ -41,17 +43,36 @@ TEST(Win32DoneList, GivesUpOnAListThatStaysHeldAfterAboutTwoSeconds) {
     EXPECT_EQ(test::read_file("DoneList"), "a.txt");
 }
 
-TEST(Win32CopyFileAtomically, LeavesAHeldTargetAndNoTemporaryFile) {
-    test::ScratchDir scratch;
-    test::write_file("source", "new");
-    test::write_file("target", "old");
-    {
-        const test::ExclusiveHold other("target");
-        ASSERT_TRUE(other.is_held());
-        EXPECT_TRUE(copy_file_atomically("source", "target"));
+// A target another program holds for a moment is replaced once it lets go;
+// one held for good stays as it was, and the copy gives up after about two
+// seconds, leaving no temporary file.
+TEST(Win32CopyFileAtomically, WaitsAboutTwoSecondsForAHeldTargetThenLeavesIt) {
+    struct Case {
+        std::optional<std::chrono::milliseconds> held_for;  // empty: for good
+        const char* target;
+    } cases[] = {{300ms, "new"}, {std::nullopt, "old"}};
+    for (const Case& c : cases) {
+        test::ScratchDir scratch;
+        test::write_file("source", "new");
+        test::write_file("target", "old");
+        auto other = std::make_unique<test::ExclusiveHold>("target");
+        ASSERT_TRUE(other->is_held());
+        std::thread release([&] {
+            if (!c.held_for) return;
+            std::this_thread::sleep_for(*c.held_for);
+            other.reset();
+        });
+        const auto started = Clock::now();
+        const auto failure = copy_file_atomically("source", "target");
+        const auto took = Clock::now() - started;
+        release.join();
+        other.reset();
+        EXPECT_EQ(failure.has_value(), !c.held_for);
+        EXPECT_GE(took, c.held_for.value_or(1500ms));
+        EXPECT_LE(took, 6s);
+        EXPECT_EQ(test::read_file("target"), c.target);
+        EXPECT_EQ(test::list_dir(scratch.path()), "source\ntarget\n");
     }
-    EXPECT_EQ(test::read_file("target"), "old");
-    EXPECT_EQ(test::list_dir(scratch.path()), "source\ntarget\n");
 }
 
 // A device or a directory is never read from or written over; copying from

@@ -91,8 +91,16 @@ public:
         return SetFileAttributesW(path_.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
     }
 
+    // Another run's move onto the same target, or a program that has it open
+    // for a moment, makes the move fail; that is waited out.
     bool commit(const std::wstring& target) {
-        if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+        for (int attempt = 0;; ++attempt) {
+            if (MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+            const DWORD error = GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == sharing_retries)
+                return false;
+            Sleep(sharing_retry_pause_ms);
+        }
         path_.clear();
         return true;
     }

@@ -33,8 +33,9 @@ private:
 };
 
 // Another run holds the done list only while one load or one append takes,
-// so a sharing violation is waited out, about two seconds at most, rather
-// than reading the list as empty or losing the record.
+// and a destination only while one move takes, so a sharing violation is
+// waited out, about two seconds at most, rather than reading the list as
+// empty, losing the record or failing the copy.
 constexpr int sharing_retries = 200;
 constexpr DWORD sharing_retry_pause_ms = 10;
 
