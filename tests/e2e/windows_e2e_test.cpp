@@ -72,8 +72,10 @@ TEST(LotpickOnWindows, PicksRecordsAndCopiesNamesInUtf8AndInTheAnsiCodePage) {
     if (skipped) GTEST_SKIP() << "rows in Windows-1252 skipped: the ANSI code page is " << GetACP();
 }
 
-// Reported after the record, with the summary.
-TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectory) {
+// Refused before the record when the volume could never take the name; after
+// it, with the summary, when the destination is a device or a directory.
+TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannotFit) {
+    const std::string long_stem(252, 'w');
     struct Case {
         std::string name;
         std::string destination;
@@ -86,6 +88,9 @@ TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectory) {
          "DoneList\na\ndir\nlist.txt\n"},
         {"a", "dir", 2, "1 files picked 0\na\n", "lotpick: cannot copy 'a' to 'dir': not a regular file\n",
          "DoneList\na\ndir\nlist.txt\n"},
+        {"a.txt", long_stem, 1, "",
+         "lotpick: destination too long '" + long_stem + ".txt': a file name of 256 characters, at most 255\n",
+         "a.txt\ndir\nlist.txt\n"},
     };
     for (const Case& c : cases) {
         test::ScratchDir scratch;

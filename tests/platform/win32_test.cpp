@@ -1,6 +1,7 @@
 // What only the Windows platform layer does: give up on a done list that
 // another program keeps, wait out a destination held for a moment, never
-// copy from or onto a device, and keep the attributes of the picked file.
+// copy from or onto a device, keep the attributes of the picked file, and
+// take paths longer than MAX_PATH.
 
 #include "platform/platform.h"
 
@@ -10,8 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -116,6 +119,56 @@ TEST(Win32CopyFileAtomically, GivesTheCopyThePickedFilesAttributesButReadOnly) {
         EXPECT_EQ(GetFileAttributesW(L"target") & watched, copy) << source;
         EXPECT_EQ(test::read_file("target"), "new");
         SetFileAttributesW(L"source", FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// The names in a folder whose path is too long for the C runtime's listing.
+std::string long_folder_listing(const std::filesystem::path& folder) {
+    WIN32_FIND_DATAW found{};
+    const std::wstring pattern = LR"(\\?\)" + std::filesystem::absolute(folder).wstring() + L"\\*";
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return "(cannot list)";
+    std::string names;
+    do {
+        const std::filesystem::path name(found.cFileName);
+        if (name != "." && name != "..") names += name.string() + "\n";
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// The temporary file's path is longer than the destination's: with a short
+// file name at the end of 259 bytes it went past what the narrow calls take.
+TEST(Win32CopyFileAtomically, CopiesToADestinationOf259BytesWithAShortFileName) {
+    test::ScratchDir scratch;
+    test::write_file("source", "new");
+    const std::string directory(253, 'd');
+    std::filesystem::create_directory(directory);
+    const std::string target = directory + "\\a.txt";
+    ASSERT_EQ(target.size(), 259u);
+    EXPECT_FALSE(exceeds_path_limit(target));
+    EXPECT_FALSE(copy_file_atomically("source", target));
+    EXPECT_EQ(test::read_file(target), "new");
+    EXPECT_EQ(long_folder_listing(directory), "a.txt\n");
+}
+
+// What the volume takes in one file name is counted in characters: 86
+// Chinese ones are 258 bytes in UTF-8. Every volume Wine or Windows mounts
+// as a drive takes 255.
+TEST(Win32PathLimit, RefusesOnlyAFileNameLongerThanTheVolumeTakes) {
+    test::ScratchDir scratch;
+    std::string chinese;
+    for (int i = 0; i < 86; ++i) chinese += "\xE5\x86\x99";
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {std::string(255, 'w'), std::nullopt},
+        {"sub\\" + std::string(255, 'w'), std::nullopt},
+        {chinese, std::nullopt},
+        {std::string(256, 'w'), "a file name of 256 characters, at most 255"},
+        {"sub/" + std::string(253, 'w') + ".jpg", "a file name of 257 characters, at most 255"},
+    };
+    for (const auto& [target, reason] : cases) {
+        const std::optional<Failure> failure = exceeds_path_limit(target);
+        EXPECT_EQ(failure ? std::optional(failure->reason) : std::nullopt, reason) << target;
     }
 }
 

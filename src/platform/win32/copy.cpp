@@ -4,6 +4,7 @@
 
 #include "platform/win32/win32.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,13 @@ namespace lotpick::platform {
 namespace {
 
 using namespace win32;
+
+// A path of the \\?\ kind may hold 32767 characters, its terminating zero
+// included.
+constexpr std::size_t longest_path = 32766;
+// What a volume that cannot be asked allows in one path component, as NTFS,
+// exFAT, FAT with long names and ReFS all do.
+constexpr DWORD usual_component_limit = 255;
 
 // Only the attributes a file's owner sets are carried from the picked file to
 // the copy, read-only aside: Windows refuses to replace a read-only file, so
@@ -123,9 +131,36 @@ std::optional<Failure> fill_from(const std::wstring& source, const TemporaryFile
     return std::nullopt;
 }
 
+// The longest file name the volume under `path` takes.
+DWORD component_limit(const std::wstring& path) {
+    std::wstring root(path.size() + 1, L'\0');
+    DWORD limit = 0;
+    if (!GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
+        !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, &limit, nullptr, nullptr, 0) || limit == 0)
+        return usual_component_limit;
+    return limit;
+}
+
 }  // namespace
 
-std::optional<Failure> exceeds_path_limit(const std::string&) { return std::nullopt; }
+// Counted in UTF-16 units, as the file system counts. With \\?\ paths only
+// the file name's own length can be in the way: the temporary's path is at
+// most a few characters longer than the destination's, far inside the limit.
+std::optional<Failure> exceeds_path_limit(const std::string& target) {
+    const std::wstring path = system_path(target);
+    if (path.empty() || is_device_path(path)) return std::nullopt;  // the copy says what is wrong
+    const std::wstring directory = directory_of(path);
+    const std::size_t name_length = path.size() - directory.size();
+    const DWORD limit = component_limit(path);
+    if (name_length > limit)
+        return Failure{"a file name of " + std::to_string(name_length) + " characters, at most " +
+                       std::to_string(limit)};
+    const std::size_t longest = std::max(path.size(), directory.size() + temporary_name().size());
+    if (longest > longest_path)
+        return Failure{"a path of " + std::to_string(longest) + " characters, at most " +
+                       std::to_string(longest_path)};
+    return std::nullopt;
+}
 
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
     std::wstring final_target;
