@@ -1,9 +1,10 @@
 // End-to-end runs of lotpick.exe that only Windows makes: names in UTF-8 and
-// in the ANSI code page, destinations that are devices or directories, and
-// runs at once onto one destination. The rows in Windows-1252 assume that
-// ANSI code page, Wine's for an English or C locale; under another one they
-// are skipped and say so.
+// in the ANSI code page, destinations that are devices or directories, runs
+// at once onto one destination, and Ctrl-C in the middle of a copy. The rows
+// in Windows-1252 assume that ANSI code page, Wine's for an English or C
+// locale; under another one they are skipped and say so.
 
+#include "support/file_hold.h"
 #include "support/process.h"
 #include "support/scratch.h"
 #include "support/text.h"
@@ -12,6 +13,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -148,6 +150,57 @@ TEST(LotpickOnWindows, TwentyRunsAtOnceOntoOneDestinationAllSucceedWithAWholeCop
     const std::vector<std::string> records = test::split_on_crlf(read_file("DoneList"));
     EXPECT_EQ(std::multiset<std::string>(records.begin(), records.end()), picks);
     EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nlist.txt\npics\nshared.txt\n");
+}
+
+// lotpick in a console of its own, the only one Ctrl-C pressed there reaches,
+// with standard output and error going to `output`.
+PROCESS_INFORMATION start_in_own_console(const std::string& args, const std::string& output) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    std::string line = '"' + test::lotpick_binary() + "\" " + args;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
+                        &process))
+        process.hProcess = nullptr;
+    CloseHandle(out);
+    return process;
+}
+
+// Ctrl-C while the run waits to move its copy over a destination another
+// program holds: the run ends then, leaving the record, the old destination
+// and no temporary file, and says nothing more.
+TEST(LotpickOnWindows, CtrlCDuringTheCopyLeavesTheOldDestinationAndNoTemporaryFile) {
+    test::ScratchDir scratch;
+    write_file("list.txt", "a.txt\r\n");
+    write_file("a.txt", "new");
+    write_file("wall.txt", "old");
+    auto other = std::make_unique<test::ExclusiveHold>("wall.txt");
+    ASSERT_TRUE(other->is_held());
+    const PROCESS_INFORMATION run = start_in_own_console("list.txt wall.bmp", "output");
+    ASSERT_NE(run.hProcess, nullptr);
+    const std::string temporary = "lotpick-" + std::to_string(run.dwProcessId) + ".tmp";
+    for (int waited = 0; waited < 200 && !fs::exists(temporary); ++waited) Sleep(10);
+    EXPECT_TRUE(fs::exists(temporary)) << "the copy was never under way";
+
+    const std::string lotpick = test::lotpick_binary();
+    const std::string send = lotpick.substr(0, lotpick.find_last_of('\\') + 1) + "lotpick_send_ctrl_c.exe";
+    EXPECT_EQ(test::run_process({send, std::to_string(run.dwProcessId)}, {}).status, 0);
+    const DWORD ended = WaitForSingleObject(run.hProcess, 5000);
+    if (ended != WAIT_OBJECT_0) TerminateProcess(run.hProcess, 99);
+    CloseHandle(run.hThread);
+    CloseHandle(run.hProcess);
+    other.reset();
+    EXPECT_EQ(ended, WAIT_OBJECT_0);
+    EXPECT_EQ(read_file("output"), "");
+    EXPECT_EQ(read_file("DoneList"), "a.txt");
+    EXPECT_EQ(read_file("wall.txt"), "old");
+    EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\na.txt\nlist.txt\noutput\nwall.txt\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The Win32 platform layer, the copy: the picked file goes to a temporary
 // file beside the destination, which is then moved over it. Devices and
-// directories are never copied from or replaced.
+// directories are never copied from or replaced, and a console control event
+// leaves the old destination and no temporary file.
 
 #include "platform/win32/win32.h"
 
@@ -77,6 +78,11 @@ std::optional<Failure> find_final_target(const std::wstring& target, std::wstrin
     return std::nullopt;
 }
 
+DWORD CALLBACK stop_after_control_event(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                                        HANDLE, HANDLE, LPVOID) {
+    return control_event_came() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
 // A copy in progress, beside its target so the final move stays on one
 // volume. Destruction deletes it unless commit moved it into place.
 class TemporaryFile {
@@ -94,7 +100,7 @@ public:
     }
 
     bool fill(const std::wstring& source, DWORD source_attributes) const {
-        if (!CopyFileW(source.c_str(), path_.c_str(), FALSE)) return false;
+        if (!CopyFileExW(source.c_str(), path_.c_str(), stop_after_control_event, nullptr, nullptr, 0)) return false;
         const DWORD kept = source_attributes & carried_attributes;
         return SetFileAttributesW(path_.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
     }
@@ -103,6 +109,10 @@ public:
     // for a moment, makes the move fail; that is waited out.
     bool commit(const std::wstring& target) {
         for (int attempt = 0;; ++attempt) {
+            if (control_event_came()) {
+                SetLastError(ERROR_OPERATION_ABORTED);
+                return false;
+            }
             if (MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
             const DWORD error = GetLastError();
             if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == sharing_retries)
@@ -114,6 +124,7 @@ public:
     }
 
 private:
+    TemporaryScope scope_;  // first in, last out: the file's whole life falls inside it
     std::wstring path_;
 };
 
@@ -127,7 +138,16 @@ std::optional<Failure> fill_from(const std::wstring& source, const TemporaryFile
     if (!from.is_open()) return failure_from();
     DWORD attributes = 0;
     if (!is_disk_file(from.get(), attributes)) return not_a_regular_file();
-    if (!copy.fill(source, attributes)) return failure_from();
+    if (control_event_came() || !copy.fill(source, attributes)) return failure_from();
+    return std::nullopt;
+}
+
+std::optional<Failure> copy_disk_file(const std::wstring& source, const std::wstring& target) {
+    std::wstring final_target;
+    if (const std::optional<Failure> unfit = find_final_target(target, final_target)) return unfit;
+    TemporaryFile copy(final_target);
+    if (const std::optional<Failure> failure = fill_from(source, copy)) return failure;
+    if (!copy.commit(final_target)) return failure_from();
     return std::nullopt;
 }
 
@@ -163,12 +183,11 @@ std::optional<Failure> exceeds_path_limit(const std::string& target) {
 }
 
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
-    std::wstring final_target;
-    if (const std::optional<Failure> unfit = find_final_target(system_path(target), final_target)) return unfit;
-    TemporaryFile copy(final_target);
-    if (const std::optional<Failure> failure = fill_from(system_path(source), copy)) return failure;
-    if (!copy.commit(final_target)) return failure_from();
-    return std::nullopt;
+    const std::optional<Failure> failure = copy_disk_file(system_path(source), system_path(target));
+    // The control handler ends the process now; a failure the event caused
+    // is no failure to report.
+    if (control_event_came()) await_the_end();
+    return failure;
 }
 
 }  // namespace lotpick::platform
