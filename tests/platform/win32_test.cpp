@@ -152,10 +152,9 @@ TEST(Win32CopyFileAtomically, CopiesToADestinationOf259BytesWithAShortFileName) 
     EXPECT_EQ(long_folder_listing(directory), "a.txt\n");
 }
 
-// What the volume takes in one file name is counted in characters: 86
-// Chinese ones are 258 bytes in UTF-8. Every volume Wine or Windows mounts
-// as a drive takes 255.
-TEST(Win32PathLimit, RefusesOnlyAFileNameLongerThanTheVolumeTakes) {
+// A file name is counted in characters, as the file system counts: 86
+// Chinese ones are 258 bytes in UTF-8 and fit.
+TEST(Win32PathLimit, RefusesOnlyAFileNameOfMoreThan255Characters) {
     test::ScratchDir scratch;
     std::string chinese;
     for (int i = 0; i < 86; ++i) chinese += "\xE5\x86\x99";

@@ -17,9 +17,10 @@ using namespace win32;
 // A path of the \\?\ kind may hold 32767 characters, its terminating zero
 // included.
 constexpr std::size_t longest_path = 32766;
-// What a volume that cannot be asked allows in one path component, as NTFS,
-// exFAT, FAT with long names and ReFS all do.
-constexpr DWORD usual_component_limit = 255;
+// What NTFS, ReFS, exFAT and FAT with long names all take in one file name.
+// Not asked of the volume: under Wine, asking about the drive mapped to "/"
+// writes a complaint to standard error on every run.
+constexpr std::size_t longest_file_name = 255;
 
 // Only the attributes a file's owner sets are carried from the picked file to
 // the copy, read-only aside: Windows refuses to replace a read-only file, so
@@ -151,16 +152,6 @@ std::optional<Failure> copy_disk_file(const std::wstring& source, const std::wst
     return std::nullopt;
 }
 
-// The longest file name the volume under `path` takes.
-DWORD component_limit(const std::wstring& path) {
-    std::wstring root(path.size() + 1, L'\0');
-    DWORD limit = 0;
-    if (!GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
-        !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, &limit, nullptr, nullptr, 0) || limit == 0)
-        return usual_component_limit;
-    return limit;
-}
-
 }  // namespace
 
 // Counted in UTF-16 units, as the file system counts. With \\?\ paths only
@@ -171,10 +162,9 @@ std::optional<Failure> exceeds_path_limit(const std::string& target) {
     if (path.empty() || is_device_path(path)) return std::nullopt;  // the copy says what is wrong
     const std::wstring directory = directory_of(path);
     const std::size_t name_length = path.size() - directory.size();
-    const DWORD limit = component_limit(path);
-    if (name_length > limit)
+    if (name_length > longest_file_name)
         return Failure{"a file name of " + std::to_string(name_length) + " characters, at most " +
-                       std::to_string(limit)};
+                       std::to_string(longest_file_name)};
     const std::size_t longest = std::max(path.size(), directory.size() + temporary_name().size());
     if (longest > longest_path)
         return Failure{"a path of " + std::to_string(longest) + " characters, at most " +
