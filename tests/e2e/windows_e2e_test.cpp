@@ -190,7 +190,8 @@ TEST(LotpickOnWindows, CtrlCDuringTheCopyLeavesTheOldDestinationAndNoTemporaryFi
 
     const std::string lotpick = test::lotpick_binary();
     const std::string send = lotpick.substr(0, lotpick.find_last_of('\\') + 1) + "lotpick_send_ctrl_c.exe";
-    EXPECT_EQ(test::run_process({send, std::to_string(run.dwProcessId)}, {}).status, 0);
+    const test::ProcessResult sent = test::run_process({send, std::to_string(run.dwProcessId)}, {});
+    EXPECT_EQ(sent.status, 0) << sent.err;
     const DWORD ended = WaitForSingleObject(run.hProcess, 5000);
     if (ended != WAIT_OBJECT_0) TerminateProcess(run.hProcess, 99);
     CloseHandle(run.hThread);
