@@ -1,5 +1,6 @@
 // Test support, Windows: CreateProcessA with the output sent to files, and
-// arguments quoted so that lotpick's own splitter gives them back exactly.
+// arguments quoted so that lotpick's own splitter gives them back exactly;
+// children started suspended are let go together.
 
 #include "support/process.h"
 
@@ -81,12 +82,23 @@ private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-// The exit code, or -1 when the program could not be started.
-int run_to_end(const std::vector<std::string>& argv, const ProcessOptions& options, const std::string& out,
-               const std::string& err) {
+// A started child and the files its output goes to.
+struct Child {
+    PROCESS_INFORMATION process{};
+    bool started = false;
+    std::string out;
+    std::string err;
+};
+
+// `flags` may hold CREATE_SUSPENDED, for children let go all at once.
+Child start_child(const std::vector<std::string>& argv, const ProcessOptions& options, DWORD flags) {
+    static std::atomic<unsigned> serial{0};
+    const std::string name = "lotpick-capture-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial++);
+    const auto capture = std::filesystem::temp_directory_path() / name;
+    Child child{{}, false, options.out_path.value_or(capture.string() + ".out").string(), capture.string() + ".err"};
     const InheritedHandle in_handle("NUL", GENERIC_READ, OPEN_EXISTING);
-    const InheritedHandle out_handle(out, GENERIC_WRITE, CREATE_ALWAYS);
-    const InheritedHandle err_handle(err, GENERIC_WRITE, CREATE_ALWAYS);
+    const InheritedHandle out_handle(child.out, GENERIC_WRITE, CREATE_ALWAYS);
+    const InheritedHandle err_handle(child.err, GENERIC_WRITE, CREATE_ALWAYS);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -96,34 +108,46 @@ int run_to_end(const std::vector<std::string>& argv, const ProcessOptions& optio
     std::string line = command_line(argv);
     std::string environment = environment_block(options);
     const std::string cwd = options.cwd.string();
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-                        cwd.empty() ? nullptr : cwd.c_str(), &startup, &process))
-        return -1;
-    CloseHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
+    child.started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, flags, environment.data(),
+                                   cwd.empty() ? nullptr : cwd.c_str(), &startup, &child.process) != 0;
+    return child;
+}
+
+// Waits for the child's end; the status is -1 when it could not be started.
+ProcessResult collect(const Child& child, const ProcessOptions& options) {
+    ProcessResult result;
+    if (child.started) {
+        CloseHandle(child.process.hThread);
+        WaitForSingleObject(child.process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(child.process.hProcess, &code);
+        CloseHandle(child.process.hProcess);
+        result.status = static_cast<int>(code);
+    }
+    if (!options.out_path) result.out = read_file(child.out);
+    result.err = read_file(child.err);
+    std::error_code ignored;
+    if (!options.out_path) std::filesystem::remove(child.out, ignored);
+    std::filesystem::remove(child.err, ignored);
+    return result;
 }
 
 }  // namespace
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {
-    static std::atomic<unsigned> serial{0};
-    const std::string name = "lotpick-capture-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial++);
-    const auto capture = std::filesystem::temp_directory_path() / name;
-    const std::string out = options.out_path.value_or(capture.string() + ".out").string();
-    const std::string err = capture.string() + ".err";
-    ProcessResult result;
-    result.status = run_to_end(argv, options, out, err);
-    if (!options.out_path) result.out = read_file(out);
-    result.err = read_file(err);
-    std::error_code ignored;
-    std::filesystem::remove(capture.string() + ".out", ignored);
-    std::filesystem::remove(err, ignored);
-    return result;
+    return collect(start_child(argv, options, 0), options);
+}
+
+// Each child is made suspended, so none starts before the last is made.
+std::vector<ProcessResult> run_processes_at_once(const std::vector<std::vector<std::string>>& argvs,
+                                                 const ProcessOptions& options) {
+    std::vector<Child> children;
+    for (const auto& argv : argvs) children.push_back(start_child(argv, options, CREATE_SUSPENDED));
+    for (const Child& child : children)
+        if (child.started) ResumeThread(child.process.hThread);
+    std::vector<ProcessResult> results;
+    for (const Child& child : children) results.push_back(collect(child, options));
+    return results;
 }
 
 // The tests are built into lotpick.exe's folder.

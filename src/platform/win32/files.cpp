@@ -22,8 +22,9 @@ Failure failure_from(DWORD error) {
 
 HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
                  Sharing sharing) {
+    const std::wstring wide = system_path(path);
     for (int attempt = 0;; ++attempt) {
-        const HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, disposition, attributes, nullptr);
+        const HANDLE handle = CreateFileW(wide.c_str(), access, share, nullptr, disposition, attributes, nullptr);
         if (handle != INVALID_HANDLE_VALUE || sharing == Sharing::fail_at_once ||
             GetLastError() != ERROR_SHARING_VIOLATION || attempt == sharing_retries)
             return handle;

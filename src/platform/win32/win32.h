@@ -1,9 +1,10 @@
 // What the Win32 files of the platform layer share: handles that close
-// themselves, opens that wait out another run, and the system's wording of
-// an error.
+// themselves, opens that wait out another run, the system's wording of an
+// error, and the scope a copy's temporary file lives in.
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/win32/names.h"
 
 #include <string>
 
@@ -32,14 +33,37 @@ private:
 };
 
 // Another run holds the done list only while one load or one append takes,
-// so a sharing violation is waited out, about two seconds at most, rather
-// than reading the list as empty or losing the record.
+// and a destination only while one move takes, so a sharing violation is
+// waited out, about two seconds at most, rather than reading the list as
+// empty, losing the record or failing the copy.
 constexpr int sharing_retries = 200;
 constexpr DWORD sharing_retry_pause_ms = 10;
 
 enum class Sharing { fail_at_once, wait };
 
+// CreateFileW on the system_path of `path`.
 HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
                  Sharing sharing);
+
+// While it lives, this thread alone makes, finishes or removes a copy's
+// temporary file: a console control event (Ctrl-C, Ctrl-Break, closing the
+// console) that comes meanwhile is first told to the copy, which stops, and
+// ends the process only once the scope has ended. One at a time; after an
+// event no scope starts again.
+class TemporaryScope {
+public:
+    TemporaryScope();
+    TemporaryScope(const TemporaryScope&) = delete;
+    TemporaryScope& operator=(const TemporaryScope&) = delete;
+    ~TemporaryScope();
+};
+
+// Whether a console control event has come: a copy that sees it stops, and
+// moves nothing into place.
+bool control_event_came();
+
+// Leaves the ending to the control handler, which ends the process as soon
+// as no temporary scope is left: after an event a run reports nothing more.
+[[noreturn]] void await_the_end();
 
 }  // namespace lotpick::platform::win32

@@ -1,0 +1,32 @@
+// How the Win32 platform layer turns the byte strings it is handed into the
+// UTF-16 paths the wide Win32 calls take. Internal to the Windows layer: the
+// rest of lotpick never learns which code page a name was in.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lotpick::platform::win32 {
+
+// Whether `name` is read as UTF-8: its bytes form valid UTF-8 (no overlong
+// forms, no surrogates, nothing past U+10FFFF) and at least one of them is
+// above 127. Every other name is in the ANSI code page.
+bool is_utf8_name(std::string_view name);
+
+// `name` in UTF-16, read as UTF-8 or in the ANSI code page as is_utf8_name
+// decides. Like the narrow calls, it stops at a zero byte.
+std::wstring wide_name(std::string_view name);
+
+// The path every wide call is handed for `name`: made absolute against the
+// current directory, normalised the way the system normalises a path, and
+// given the \\?\ prefix (\\?\UNC\ for a share) so that no MAX_PATH limit
+// applies. Device paths (\\.\NUL, which is also what "NUL" or "CON" become)
+// and paths that already carry a prefix stay as they are; an empty name stays
+// empty, so that the call fails as it always did.
+std::wstring system_path(std::string_view name);
+
+// Whether `path`, as system_path gives it, names a device (\\.\NUL, \\.\COM1,
+// \\.\pipe\...) rather than a file in a directory.
+bool is_device_path(std::wstring_view path);
+
+}  // namespace lotpick::platform::win32

@@ -1,0 +1,208 @@
+// End-to-end runs of lotpick.exe that only Windows makes: names in UTF-8 and
+// in the ANSI code page, destinations that are devices or directories, runs
+// at once onto one destination, and Ctrl-C in the middle of a copy. The rows
+// in Windows-1252 assume that ANSI code page, Wine's for an English or C
+// locale; under another one they are skipped and say so.
+
+#include "support/file_hold.h"
+#include "support/process.h"
+#include "support/scratch.h"
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace lotpick {
+namespace {
+
+namespace fs = std::filesystem;
+using test::console_text;
+using test::read_file;
+using test::write_file;
+
+test::ProcessResult lotpick(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{test::lotpick_binary()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    test::ProcessOptions options;
+    options.cwd = fs::current_path();
+    options.env.emplace_back("LOTPICK_SEED", "1");
+    return test::run_process(argv, options);
+}
+
+// The test passes the destination to CreateProcessA in Windows-1252, so that
+// lotpick receives it as it would from a console where it was typed.
+TEST(LotpickOnWindows, PicksRecordsAndCopiesNamesInUtf8AndInTheAnsiCodePage) {
+    const std::string cafe_utf8 = "caf\xC3\xA9.png";
+    const std::string photo_utf8 = "\xE5\x86\x99\xE7\x9C\x9F.jpg";  // outside Windows-1252
+    const std::string cafe_cp1252 = "caf\xE9.jpg";
+    struct Case {
+        std::string list;
+        std::string name;  // as the list spells it
+        fs::path file;
+        std::string destination;
+        fs::path copy;
+        bool needs_cp1252;
+    } cases[] = {
+        {cafe_utf8 + "\r\n", cafe_utf8, u8"caf\u00e9.png", "wall.bmp", "wall.png", false},
+        {"\xEF\xBB\xBF" + photo_utf8 + "\r\n", photo_utf8, u8"\u5199\u771f.jpg", "wall.bmp", "wall.jpg", false},
+        {photo_utf8 + "\r\n", photo_utf8, u8"\u5199\u771f.jpg", "\xE9" "cran.bmp", u8"\u00e9cran.jpg", true},
+        {cafe_cp1252 + "\r\n", cafe_cp1252, u8"caf\u00e9.jpg", "wall.bmp", "wall.jpg", true},
+    };
+    bool skipped = false;
+    for (const Case& c : cases) {
+        if (c.needs_cp1252 && GetACP() != 1252) {
+            skipped = true;
+            continue;
+        }
+        test::ScratchDir scratch;
+        write_file("list.txt", c.list);
+        write_file(c.file, "picture");
+        const auto run = lotpick({"list.txt", c.destination});
+        EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out, console_text("1 files picked 0\n" + c.name + "\n")) << c.name;
+        EXPECT_EQ(read_file("DoneList"), c.name);
+        EXPECT_EQ(read_file(c.copy), "picture") << c.name;
+    }
+    if (skipped) GTEST_SKIP() << "rows in Windows-1252 skipped: the ANSI code page is " << GetACP();
+}
+
+// Refused before the record when the volume could never take the name; after
+// it, with the summary, when the destination is a device or a directory.
+TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannotFit) {
+    const std::string long_stem(252, 'w');
+    struct Case {
+        std::string name;
+        std::string destination;
+        int status;
+        std::string out;
+        std::string err;
+        std::string files;
+    } cases[] = {
+        {"a", "NUL", 2, "1 files picked 0\na\n", "lotpick: cannot copy 'a' to 'NUL': not a regular file\n",
+         "DoneList\na\ndir\nlist.txt\n"},
+        {"a", "dir", 2, "1 files picked 0\na\n", "lotpick: cannot copy 'a' to 'dir': not a regular file\n",
+         "DoneList\na\ndir\nlist.txt\n"},
+        {"a.txt", long_stem, 1, "",
+         "lotpick: destination too long '" + long_stem + ".txt': a file name of 256 characters, at most 255\n",
+         "a.txt\ndir\nlist.txt\n"},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDir scratch;
+        write_file("list.txt", c.name + "\r\n");
+        write_file(c.name, "content");
+        write_file("dir/inside", "");
+        const auto run = lotpick({"list.txt", c.destination});
+        EXPECT_EQ(run.status, c.status) << c.destination;
+        EXPECT_EQ(run.out, console_text(c.out)) << c.destination;
+        EXPECT_EQ(run.err, console_text(c.err)) << c.destination;
+        EXPECT_EQ(test::list_dir(scratch.path()), c.files) << c.destination;
+        EXPECT_EQ(read_file("DoneList"), c.status == 2 ? c.name : "") << c.destination;
+        EXPECT_EQ(test::list_dir("dir"), "inside\n");
+    }
+}
+
+// The last line of a run's output, its pick.
+std::string picked_name(const std::string& out) {
+    const std::string body = out.substr(0, out.size() < 2 ? 0 : out.size() - 2);
+    const std::size_t line_end = body.rfind("\r\n");
+    return line_end == std::string::npos ? body : body.substr(line_end + 2);
+}
+
+// Each run's move onto the destination can meet another's: every one waits
+// its turn, and the destination is always one whole copy.
+TEST(LotpickOnWindows, TwentyRunsAtOnceOntoOneDestinationAllSucceedWithAWholeCopy) {
+    test::ScratchDir scratch;
+    std::map<std::string, std::string> files;
+    std::string list;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "pics\\p" + std::to_string(100 + i) + ".txt";
+        const std::string content(static_cast<std::size_t>(1000 + 37 * i), static_cast<char>('a' + i % 26));
+        write_file(name, content);
+        files.emplace(name, content);
+        list += name + "\r\n";
+    }
+    write_file("list.txt", list);
+    const std::vector<std::vector<std::string>> argvs(20, {test::lotpick_binary(), "list.txt", "shared.bmp"});
+    test::ProcessOptions options;
+    options.cwd = scratch.path();
+    options.env.emplace_back("LOTPICK_SEED", std::nullopt);
+    const std::vector<test::ProcessResult> results = test::run_processes_at_once(argvs, options);
+
+    std::multiset<std::string> picks;
+    std::set<std::string> contents;
+    for (const test::ProcessResult& run : results) {
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const std::string name = picked_name(run.out);
+        ASSERT_TRUE(files.contains(name)) << run.out;
+        picks.insert(name);
+        contents.insert(files.at(name));
+    }
+    EXPECT_TRUE(contents.contains(read_file("shared.txt")));
+    const std::vector<std::string> records = test::split_on_crlf(read_file("DoneList"));
+    EXPECT_EQ(std::multiset<std::string>(records.begin(), records.end()), picks);
+    EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nlist.txt\npics\nshared.txt\n");
+}
+
+// lotpick in a console of its own, the only one Ctrl-C pressed there reaches,
+// with standard output and error going to `output`.
+PROCESS_INFORMATION start_in_own_console(const std::string& args, const std::string& output) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    std::string line = '"' + test::lotpick_binary() + "\" " + args;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
+                        &process))
+        process.hProcess = nullptr;
+    CloseHandle(out);
+    return process;
+}
+
+// Ctrl-C while the run waits to move its copy over a destination another
+// program holds: the run ends then, leaving the record, the old destination
+// and no temporary file, and says nothing more.
+TEST(LotpickOnWindows, CtrlCDuringTheCopyLeavesTheOldDestinationAndNoTemporaryFile) {
+    test::ScratchDir scratch;
+    write_file("list.txt", "a.txt\r\n");
+    write_file("a.txt", "new");
+    write_file("wall.txt", "old");
+    auto other = std::make_unique<test::ExclusiveHold>("wall.txt");
+    ASSERT_TRUE(other->is_held());
+    const PROCESS_INFORMATION run = start_in_own_console("list.txt wall.bmp", "output");
+    ASSERT_NE(run.hProcess, nullptr);
+    const std::string temporary = "lotpick-" + std::to_string(run.dwProcessId) + ".tmp";
+    for (int waited = 0; waited < 200 && !fs::exists(temporary); ++waited) Sleep(10);
+    EXPECT_TRUE(fs::exists(temporary)) << "the copy was never under way";
+
+    const std::string lotpick = test::lotpick_binary();
+    const std::string send = lotpick.substr(0, lotpick.find_last_of('\\') + 1) + "lotpick_send_ctrl_c.exe";
+    const test::ProcessResult sent = test::run_process({send, std::to_string(run.dwProcessId)}, {});
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    const DWORD ended = WaitForSingleObject(run.hProcess, 5000);
+    if (ended != WAIT_OBJECT_0) TerminateProcess(run.hProcess, 99);
+    CloseHandle(run.hThread);
+    CloseHandle(run.hProcess);
+    other.reset();
+    EXPECT_EQ(ended, WAIT_OBJECT_0);
+    EXPECT_EQ(read_file("output"), "");
+    EXPECT_EQ(read_file("DoneList"), "a.txt");
+    EXPECT_EQ(read_file("wall.txt"), "old");
+    EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\na.txt\nlist.txt\noutput\nwall.txt\n");
+}
+
+}  // namespace
+}  // namespace lotpick

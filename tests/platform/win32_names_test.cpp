@@ -1,0 +1,99 @@
+// Which names the Windows platform layer reads as UTF-8, and the paths it
+// hands the wide calls. The rows that read a name in the ANSI code page
+// assume Windows-1252, which is what Wine gives an English or C locale; under
+// another code page they are skipped and say so.
+
+#include "platform/win32/names.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace lotpick::platform::win32 {
+namespace {
+
+TEST(Win32Names, ReadsANameAsUtf8OnlyWhenItIsWellFormedUtf8BeyondAscii) {
+    struct Case {
+        const char* what;
+        std::string name;
+        bool utf8;
+    } cases[] = {
+        {"empty", "", false},
+        {"ASCII only", "pics/wall.jpg", false},
+        {"two-byte form", "caf\xC3\xA9.png", true},
+        {"three-byte forms outside cp1252", "\xE5\x86\x99\xE7\x9C\x9F.jpg", true},
+        {"four-byte form", "\xF0\x9F\x98\x80.png", true},
+        {"last before the surrogates, U+D7FF", "\xED\x9F\xBF", true},
+        {"last code point, U+10FFFF", "\xF4\x8F\xBF\xBF", true},
+        // Windows-1252 "Ã©": no real name spells it, and as UTF-8 it is "é".
+        {"cp1252 bytes that spell UTF-8", "\xC3\xA9.jpg", true},
+        {"cp1252 e acute", "caf\xE9.jpg", false},
+        {"cp1252 euro sign", "\x80.txt", false},
+        {"continuation byte alone", "\xA9.jpg", false},
+        {"lead byte at the end", "caf\xC3", false},
+        {"three-byte form cut short", "\xE5\x86.jpg", false},
+        {"well-formed, then a cp1252 byte", "caf\xC3\xA9\xE9", false},
+        {"overlong two-byte slash", "\xC0\xAF", false},
+        {"overlong two-byte, C1 lead", "\xC1\xBF", false},
+        {"overlong three-byte", "\xE0\x80\xAF", false},
+        {"overlong four-byte", "\xF0\x80\x80\xAF", false},
+        {"surrogate U+D800", "\xED\xA0\x80", false},
+        {"surrogate U+DFFF", "\xED\xBF\xBF", false},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", false},
+        {"F5 lead", "\xF5\x80\x80\x80", false},
+        {"FF byte", "\xFF", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(is_utf8_name(c.name), c.utf8) << c.what;
+}
+
+TEST(Win32Names, ConvertsUtf8NamesAsUtf8AndTheRestInTheAnsiCodePage) {
+    struct Case {
+        std::string name;
+        std::wstring wide;
+        bool needs_cp1252;
+    } cases[] = {
+        {"wall.jpg", L"wall.jpg", false},
+        {"caf\xC3\xA9.png", L"caf\u00e9.png", false},
+        {"\xE5\x86\x99\xE7\x9C\x9F.jpg", L"\u5199\u771f.jpg", false},
+        {"caf\xE9.jpg", L"caf\u00e9.jpg", true},
+        {"\x80.txt", L"\u20ac.txt", true},
+        {std::string("a\0\xE9", 3), L"a", false},
+    };
+    bool skipped = false;
+    for (const Case& c : cases) {
+        if (c.needs_cp1252 && GetACP() != 1252) skipped = true;
+        else EXPECT_EQ(wide_name(c.name), c.wide) << c.name;
+    }
+    if (skipped) GTEST_SKIP() << "rows in Windows-1252 skipped: the ANSI code page is " << GetACP();
+}
+
+std::wstring current_directory() {
+    std::wstring directory(GetCurrentDirectoryW(0, nullptr), L'\0');
+    directory.resize(GetCurrentDirectoryW(static_cast<DWORD>(directory.size()), directory.data()));
+    return directory;
+}
+
+TEST(Win32Names, HandsTheSystemAbsolutePrefixedPathsButLeavesDevicesAlone) {
+    const std::wstring here = LR"(\\?\)" + current_directory();
+    struct Case {
+        std::string name;
+        std::wstring path;
+    } cases[] = {
+        {"", L""},
+        {"a.txt", here + LR"(\a.txt)"},
+        {"sub/../caf\xC3\xA9.png. ", here + L"\\caf\u00e9.png"},
+        {R"(\\server\share\a.txt)", LR"(\\?\UNC\server\share\a.txt)"},
+        {R"(\\?\C:\a.txt)", LR"(\\?\C:\a.txt)"},
+        {"NUL", LR"(\\.\NUL)"},
+        {R"(\\.\pipe\p)", LR"(\\.\pipe\p)"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(system_path(c.name), c.path) << c.name;
+    EXPECT_TRUE(is_device_path(system_path("CON")));
+    EXPECT_FALSE(is_device_path(system_path("a.txt")));
+}
+
+}  // namespace
+}  // namespace lotpick::platform::win32
