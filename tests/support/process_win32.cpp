@@ -108,8 +108,14 @@ Child start_child(const std::vector<std::string>& argv, const ProcessOptions& op
     std::string line = command_line(argv);
     std::string environment = environment_block(options);
     const std::string cwd = options.cwd.string();
-    child.started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, flags, environment.data(),
-                                   cwd.empty() ? nullptr : cwd.c_str(), &startup, &child.process) != 0;
+    // Wine under load now and then fails to start a process at all
+    // (ERROR_INTERNAL_ERROR); a child that never started never ran, so it is
+    // safe to try again, and a program that cannot start fails every time.
+    for (int attempt = 0; attempt < 5 && !child.started; ++attempt) {
+        if (attempt > 0) Sleep(50);
+        child.started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, flags, environment.data(),
+                                       cwd.empty() ? nullptr : cwd.c_str(), &startup, &child.process) != 0;
+    }
     return child;
 }
 
