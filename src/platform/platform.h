@@ -80,6 +80,10 @@ std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, ch
 // Reads an input without a size from where it stands to its end.
 Loaded read_to_end(const InputState& input);
 
+// Reads the first `size` bytes of an input into a buffer of their own, as
+// read_at reads them.
+Loaded read_sized(const InputState& input, std::uint64_t size);
+
 // Appends `record` to the done list at `path`, creating it when missing,
 // preceded by CR LF when the file is not empty. Runs under an exclusive lock
 // that waits for other readers and writers (on Windows for a bounded time),

@@ -265,16 +265,20 @@ std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, ch
 
 Loaded read_to_end(const InputState& input) { return read_stream(input.fd.get()); }
 
+Loaded read_sized(const InputState& input, std::uint64_t size) {
+    if (size >= SIZE_MAX) return {std::nullopt, failure_from_errno(ENOMEM)};
+    Block block = allocate_zeroed(static_cast<std::size_t>(size) + 1);
+    if (!block) return {std::nullopt, failure_from_errno(ENOMEM)};
+    if (std::optional<Failure> failure = read_at(input, 0, block.get(), static_cast<std::size_t>(size)))
+        return {std::nullopt, *failure};
+    return {Buffer{std::move(block), size}, {}};
+}
+
 Loaded read_file(const std::string& path, Reading reading) {
     Opened opened = open_input(path, reading);
     if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
     if (!opened.size) return read_to_end(*opened.input);
-    if (*opened.size >= SIZE_MAX) return {std::nullopt, failure_from_errno(ENOMEM)};
-    const auto size = static_cast<std::size_t>(*opened.size);
-    Block block = allocate_zeroed(size + 1);
-    if (!block) return {std::nullopt, failure_from_errno(ENOMEM)};
-    if (std::optional<Failure> failure = read_at(*opened.input, 0, block.get(), size)) return {std::nullopt, *failure};
-    return {Buffer{std::move(block), *opened.size}, {}};
+    return read_sized(*opened.input, *opened.size);
 }
 
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {
