@@ -43,25 +43,11 @@ std::size_t capacity_for(std::size_t entries) { return std::bit_ceil(entries + e
 
 std::uint64_t* words(const EntrySet& set) { return reinterpret_cast<std::uint64_t*>(set.slots.get()); }
 
-// A key read from an entry's end alone, its length and last eight bytes, so
-// that it costs one load and one multiplication: in a done list of names
-// alike up to their last digits, those bytes tell most of them apart.
-std::uint64_t quick_key(std::string_view bytes) {
-    std::uint64_t tail = 0;
-    if (bytes.size() >= 8) std::memcpy(&tail, bytes.data() + bytes.size() - 8, 8);
-    else if (!bytes.empty()) std::memcpy(&tail, bytes.data(), bytes.size());
-    return (tail ^ bytes.size()) * multiplier;
-}
-
 void mark(EntrySet& set, std::string_view entry) {
     const std::uint64_t bit = quick_key(entry) >> set.mark_shift;
     set.marks[bit / 8] = static_cast<char>(set.marks[bit / 8] | (1 << (bit % 8)));
 }
 
-bool is_marked(const EntrySet& set, std::string_view name) {
-    const std::uint64_t bit = quick_key(name) >> set.mark_shift;
-    return ((set.marks[bit / 8] >> (bit % 8)) & 1) != 0;
-}
 
 // The entry at `offset` equals `name`: the text has no line break or zero
 // byte inside a name that has none, so a match up to the name's length that
@@ -156,12 +142,12 @@ EntrySet index_entries(std::string_view text) {
     // Every entry but the first follows at least one line end.
     const std::size_t capacity = capacity_for(static_cast<std::size_t>(count_line_ends(text)) + 1);
     set.slots = platform::allocate_zeroed(capacity * sizeof(std::uint64_t));
-    set.marks = platform::allocate_zeroed(capacity);
+    set.marks = platform::allocate_zeroed(capacity * 2);
     if (!set.slots || !set.marks) return set;
     set.capacity = capacity;
-    // Eight bits for each slot: a name that is no entry hits a set bit about
-    // once in twelve times.
-    set.mark_shift = 64u - static_cast<unsigned>(std::countr_zero(capacity * 8));
+    // Sixteen bits for each slot, and at least one and a half slots for each
+    // entry: a name that is no entry hits a set bit one time in 24 at most.
+    set.mark_shift = 64u - static_cast<unsigned>(std::countr_zero(capacity * 16));
     insert_entries(set);
     return set;
 }
@@ -173,9 +159,8 @@ bool contains_entry(const EntrySet& set, std::string_view name) {
     return find_entry(set, name).has_value();
 }
 
-std::optional<std::size_t> find_entry(const EntrySet& set, std::string_view name) {
+std::optional<std::size_t> find_marked_entry(const EntrySet& set, std::string_view name) {
     if (set.capacity == 0) return walk_find(set.text, name);
-    if (!is_marked(set, name)) return std::nullopt;
     const std::uint64_t slot = find_slot(set, name, hash_bytes(name));
     if (slot == 0) return std::nullopt;
     return static_cast<std::size_t>((slot & set.offset_mask) - 1);
