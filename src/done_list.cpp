@@ -5,6 +5,7 @@
 
 #include "done_list.h"
 
+#include "byte_scan.h"
 #include "entry_set.h"
 #include "halves.h"
 #include "line_list.h"
@@ -90,17 +91,20 @@ void end_entry(std::string_view piece, std::size_t end, LineScan& scan, Visit& v
 
 // The entries of the whole lines in `piece`, which starts at a line start,
 // each cut at its first zero byte; empty ones and ones too long to be asked
-// about are passed over. The piece is taken 64 bytes at a time, and within
-// them byte by byte only where a name ends. Returns where the line the piece
-// ends in starts; `rest` tells when that is past its zero byte instead.
+// about are passed over. The ends of names are marked a piece at a time, and
+// only there is the piece looked at byte by byte. Returns where the line the
+// piece ends in starts; `rest` tells when that is past its zero byte instead.
 template <class Visit>
-std::size_t visit_lines(std::string_view piece, bool piece_ends_list, Visit& visit, bool& rest) {
+std::size_t visit_lines(std::string_view piece, bool piece_ends_list, std::vector<std::uint64_t>& marks, Visit& visit,
+                        bool& rest) {
     LineScan scan;
-    const std::size_t whole = piece.size() / marked_bytes * marked_bytes;
-    for (std::size_t block = 0; block < whole; block += marked_bytes)
-        for (std::uint64_t marks = name_end_marks(piece.data() + block); marks != 0; marks &= marks - 1)
-            end_entry(piece, block + static_cast<std::size_t>(std::countr_zero(marks)), scan, visit);
-    for (std::size_t at = whole; at < piece.size(); ++at)
+    const std::size_t blocks = piece.size() / scan_block;
+    marks.resize(blocks);
+    mark_name_ends(piece.data(), blocks, marks.data());
+    for (std::size_t block = 0; block < blocks; ++block)
+        for (std::uint64_t word = marks[block]; word != 0; word &= word - 1)
+            end_entry(piece, block * scan_block + static_cast<std::size_t>(std::countr_zero(word)), scan, visit);
+    for (std::size_t at = blocks * scan_block; at < piece.size(); ++at)
         if (ends_name(piece[at])) end_entry(piece, at, scan, visit);
     rest = !scan.in_line;
     if (piece_ends_list) {
@@ -115,6 +119,7 @@ std::size_t visit_lines(std::string_view piece, bool piece_ends_list, Visit& vis
 void search_half(const DoneList& done, const Asked& asked, Half& half) {
     const std::uint64_t size = done.source->size;
     std::string piece;
+    std::vector<std::uint64_t> marks;
     auto visit = [&](std::string_view entry) {
         if (const std::optional<std::size_t> at = find_entry(asked.set, entry)) half.hit[*at] = true;
     };
@@ -122,7 +127,7 @@ void search_half(const DoneList& done, const Asked& asked, Half& half) {
         piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, size - at)));
         if ((half.failure = read_bytes(*done.source, at, piece.data(), piece.size()))) return;
         bool rest = false;
-        const std::size_t kept = visit_lines(piece, at + piece.size() >= size, visit, rest);
+        const std::size_t kept = visit_lines(piece, at + piece.size() >= size, marks, visit, rest);
         if (kept > 0 && !rest) {
             at += kept;
             continue;

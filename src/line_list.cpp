@@ -1,8 +1,11 @@
 // List files: the line-end rule and the walk from a pick index to a name.
-// Lists can hold millions of lines, so the counting runs over whole vectors
-// of bytes.
+// Lists can hold millions of lines, so the counting runs over whole blocks
+// of bytes in byte_scan's vector loop.
 
 #include "line_list.h"
+
+#include "byte_scan.h"
+#include "byte_vectors.h"
 
 #include <algorithm>
 #include <bit>
@@ -36,50 +39,13 @@ unsigned line_ends_in_block(const unsigned char* p) {
     return sum;
 }
 
-// Sixteen bytes at a time in the compiler's vector types, which become the
-// vector compares of whatever machine the code is built for.
-using Bytes16 = unsigned char __attribute__((vector_size(16)));
+using vectors::Bytes16;
 using Words2 = std::uint64_t __attribute__((vector_size(16)));
-constexpr std::size_t vector_bytes = 16;
-
-std::uint64_t sum_of_lanes(Bytes16 lanes) {
-    unsigned char each[vector_bytes];
-    std::memcpy(each, &lanes, vector_bytes);
-    std::uint64_t sum = 0;
-    for (const unsigned char lane : each) sum += lane;
-    return sum;
-}
-
-// Line ends at offsets [at, end) of p, a whole number of vectors; p[at - 1]
-// must be readable. Each byte lane counts the line ends of its column for up
-// to 255 vectors before the lanes are added up.
-std::uint64_t line_ends_in_vectors(const unsigned char* p, std::size_t at, std::size_t end) {
-    std::uint64_t count = 0;
-    while (at < end) {
-        Bytes16 lanes{};
-        const std::size_t stop = std::min(end, at + 255 * vector_bytes);
-        for (; at < stop; at += vector_bytes) {
-            Bytes16 bytes;
-            Bytes16 before;
-            std::memcpy(&bytes, p + at, vector_bytes);
-            std::memcpy(&before, p + at - 1, vector_bytes);
-            lanes -= reinterpret_cast<Bytes16>((bytes == cr) | ((bytes == lf) & (before != cr)));
-        }
-        count += sum_of_lanes(lanes);
-    }
-    return count;
-}
 
 // Where the first marked byte of a word of compare results stands in memory.
 std::size_t first_marked_byte(std::uint64_t marks) {
     if constexpr (std::endian::native == std::endian::little) return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
     else return static_cast<std::size_t>(std::countl_zero(marks)) / 8;
-}
-
-// The top bit of each byte of a word of compare results, gathered into its
-// low eight bits in memory order: one multiplication instead of a loop.
-std::uint64_t gathered_marks(std::uint64_t compares) {
-    return ((compares & 0x8080808080808080u) * 0x0002040810204081u) >> 56;
 }
 
 }  // namespace
@@ -102,9 +68,9 @@ std::uint64_t count_line_ends(std::string_view text, std::size_t from) {
     // Byte 0 has no byte before it, so the blocks start at byte 1.
     std::uint64_t count = from == 0 && is_line_end_at(text, 0) ? 1 : 0;
     std::size_t at = from == 0 ? 1 : from;
-    const std::size_t vectors_end = at + (text.size() - at) / vector_bytes * vector_bytes;
-    count += line_ends_in_vectors(bytes_of(text), at, vectors_end);
-    for (at = vectors_end; at < text.size(); ++at) count += is_line_end_at(text, at) ? 1 : 0;
+    const std::size_t blocks_end = at + (text.size() - at) / scan_block * scan_block;
+    count += count_line_ends_in_blocks(bytes_of(text), at, blocks_end);
+    for (at = blocks_end; at < text.size(); ++at) count += is_line_end_at(text, at) ? 1 : 0;
     return count;
 }
 
@@ -129,30 +95,15 @@ std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_
 
 std::size_t name_end(std::string_view text, std::size_t from) {
     std::size_t at = from;
-    for (; at + 16 <= text.size(); at += 16) {
+    for (; at + sizeof(Bytes16) <= text.size(); at += sizeof(Bytes16)) {
         Bytes16 bytes;
-        std::memcpy(&bytes, text.data() + at, 16);
+        std::memcpy(&bytes, text.data() + at, sizeof(Bytes16));
         const auto ends = reinterpret_cast<Words2>((bytes == cr) | (bytes == lf) | (bytes == 0));
         if (ends[0] != 0) return at + first_marked_byte(ends[0]);
         if (ends[1] != 0) return at + 8 + first_marked_byte(ends[1]);
     }
     while (at < text.size() && !ends_name(text[at])) ++at;
     return at;
-}
-
-std::uint64_t name_end_marks(const char* bytes) {
-    std::uint64_t marks = 0;
-    if constexpr (std::endian::native != std::endian::little) {
-        for (std::size_t i = 0; i < marked_bytes; ++i) marks |= std::uint64_t{ends_name(bytes[i])} << i;
-        return marks;
-    }
-    for (std::size_t at = 0; at < marked_bytes; at += vector_bytes) {
-        Bytes16 chunk;
-        std::memcpy(&chunk, bytes + at, vector_bytes);
-        const auto ends = reinterpret_cast<Words2>((chunk == cr) | (chunk == lf) | (chunk == 0));
-        marks |= (gathered_marks(ends[0]) | gathered_marks(ends[1]) << 8) << at;
-    }
-    return marks;
 }
 
 std::string_view name_at(std::string_view text, std::size_t line_start) {

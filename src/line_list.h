@@ -47,12 +47,6 @@ std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_
 // text.size() when there is none: where a name or a done-list entry ends.
 std::size_t name_end(std::string_view text, std::size_t from);
 
-// The CR, LF and zero bytes among the 64 bytes at `bytes`, as the bits of a
-// word: bit i for bytes[i]. Splitting a long text at all of them costs a
-// few instructions a byte and no branch for each.
-inline constexpr std::size_t marked_bytes = 64;
-std::uint64_t name_end_marks(const char* bytes);
-
 // The name that starts at or after `line_start`: any run of CR and LF bytes
 // is passed over, then the bytes up to the next CR, LF or zero byte are taken.
 std::string_view name_at(std::string_view text, std::size_t line_start);

@@ -1,0 +1,71 @@
+// The byte scans for x86-64: SSE2, which every such processor has, and AVX2,
+// twice as wide, where the running processor has it. The choice is made for
+// each call, from what the processor told the C runtime at start-up.
+
+#include "byte_scan.h"
+
+#include "byte_scan_x86.h"
+#include "byte_vectors.h"
+
+#include <immintrin.h>
+
+namespace lotpick {
+namespace x86 {
+
+bool has_avx2() { return __builtin_cpu_supports("avx2") != 0; }
+
+std::uint64_t count_sse2(const unsigned char* bytes, std::size_t at, std::size_t end) {
+    return vectors::count_line_ends<vectors::Bytes16>(bytes, at, end);
+}
+
+__attribute__((target("avx2"))) std::uint64_t count_avx2(const unsigned char* bytes, std::size_t at, std::size_t end) {
+    return vectors::count_line_ends<vectors::Bytes32>(bytes, at, end);
+}
+
+// One bit per byte straight from the compare results (pmovmskb).
+void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i zero = _mm_setzero_si128();
+    for (std::size_t block = 0; block < blocks; ++block) {
+        std::uint64_t word = 0;
+        for (std::size_t at = 0; at < scan_block; at += 16) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + block * scan_block + at));
+            const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)),
+                                              _mm_cmpeq_epi8(chunk, zero));
+            word |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(ends))} << at;
+        }
+        marks[block] = word;
+    }
+}
+
+__attribute__((target("avx2"))) void marks_avx2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i zero = _mm256_setzero_si256();
+    for (std::size_t block = 0; block < blocks; ++block) {
+        std::uint64_t word = 0;
+        for (std::size_t at = 0; at < scan_block; at += 32) {
+            const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + block * scan_block + at));
+            const __m256i ends = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(chunk, cr), _mm256_cmpeq_epi8(chunk, lf)),
+                                                 _mm256_cmpeq_epi8(chunk, zero));
+            word |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(ends))} << at;
+        }
+        marks[block] = word;
+    }
+}
+
+}  // namespace x86
+
+using namespace x86;
+
+std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
+    return has_avx2() ? count_avx2(bytes, at, end) : count_sse2(bytes, at, end);
+}
+
+void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+    if (has_avx2()) marks_avx2(bytes, blocks, marks);
+    else marks_sse2(bytes, blocks, marks);
+}
+
+}  // namespace lotpick
