@@ -55,8 +55,9 @@ struct Half {
     std::optional<Failure> failure;
 };
 
-// Just past the first line break at or after `from`, or the end of the list:
-// the rest of a line too long to be an entry, or past its zero byte.
+// Moves `at` just past the first line break at or after it, or to the end of
+// the list: over the rest of a line too long to be an entry, or past its zero
+// byte.
 std::optional<Failure> skip_line(const DoneList& done, std::uint64_t& at, std::string& piece) {
     const std::uint64_t size = done.source->size;
     while (at < size) {
@@ -120,8 +121,11 @@ void search_half(const DoneList& done, const Asked& asked, Half& half) {
     const std::uint64_t size = done.source->size;
     std::string piece;
     std::vector<std::uint64_t> marks;
+    // The bit is tested before anything else: most entries are told by it
+    // alone, and for them no optional result is made.
     auto visit = [&](std::string_view entry) {
-        if (const std::optional<std::size_t> at = find_entry(asked.set, entry)) half.hit[*at] = true;
+        if (!may_be_entry(asked.set, entry)) return;
+        if (const std::optional<std::size_t> at = find_marked_entry(asked.set, entry)) half.hit[*at] = true;
     };
     for (std::uint64_t at = half.from; at < half.to && at < size;) {
         piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, size - at)));
