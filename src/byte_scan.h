@@ -18,7 +18,8 @@ inline constexpr std::size_t scan_block = 64;
 std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end);
 
 // For each of `blocks` scan blocks at `bytes`, a word whose bit i is set when
-// byte i of the block is a CR, a LF or a zero byte.
+// byte i of the block is a CR, a LF or a zero byte; a LF right after a CR
+// among these bytes may be left unmarked, as it ends no line.
 void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks);
 
 }  // namespace lotpick

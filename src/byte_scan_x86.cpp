@@ -22,20 +22,30 @@ __attribute__((target("avx2"))) std::uint64_t count_avx2(const unsigned char* by
     return vectors::count_line_ends<vectors::Bytes32>(bytes, at, end);
 }
 
-// One bit per byte straight from the compare results (pmovmskb).
+// One bit per byte straight from the compare results (pmovmskb). A LF right
+// after a CR ends no line, and is left out: a done list written by lotpick
+// has half as many marks to take. The carry brings a CR at the end of one
+// block to the next.
+std::uint64_t line_ends_only(std::uint64_t crs, std::uint64_t lfs, std::uint64_t zeros, std::uint64_t& carry) {
+    const std::uint64_t after_cr = crs << 1 | carry;
+    carry = crs >> 63;
+    return crs | zeros | (lfs & ~after_cr);
+}
+
 void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i zero = _mm_setzero_si128();
+    std::uint64_t carry = 0;
     for (std::size_t block = 0; block < blocks; ++block) {
-        std::uint64_t word = 0;
+        std::uint64_t crs = 0, lfs = 0, zeros = 0;
         for (std::size_t at = 0; at < scan_block; at += 16) {
             const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + block * scan_block + at));
-            const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)),
-                                              _mm_cmpeq_epi8(chunk, zero));
-            word |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(ends))} << at;
+            crs |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, cr)))} << at;
+            lfs |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf)))} << at;
+            zeros |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, zero)))} << at;
         }
-        marks[block] = word;
+        marks[block] = line_ends_only(crs, lfs, zeros, carry);
     }
 }
 
@@ -43,15 +53,16 @@ __attribute__((target("avx2"))) void marks_avx2(const char* bytes, std::size_t b
     const __m256i cr = _mm256_set1_epi8('\r');
     const __m256i lf = _mm256_set1_epi8('\n');
     const __m256i zero = _mm256_setzero_si256();
+    std::uint64_t carry = 0;
     for (std::size_t block = 0; block < blocks; ++block) {
-        std::uint64_t word = 0;
+        std::uint64_t crs = 0, lfs = 0, zeros = 0;
         for (std::size_t at = 0; at < scan_block; at += 32) {
             const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + block * scan_block + at));
-            const __m256i ends = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(chunk, cr), _mm256_cmpeq_epi8(chunk, lf)),
-                                                 _mm256_cmpeq_epi8(chunk, zero));
-            word |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(ends))} << at;
+            crs |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, cr)))} << at;
+            lfs |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf)))} << at;
+            zeros |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, zero)))} << at;
         }
-        marks[block] = word;
+        marks[block] = line_ends_only(crs, lfs, zeros, carry);
     }
 }
 

@@ -81,13 +81,14 @@ struct LineScan {
 };
 
 // The byte at `end` ends a name: the line's entry, when it has not been cut
-// already, is the bytes before it; a line break starts the next line.
+// already, is the bytes before it; a line break starts the next line, past
+// the LF of a CR LF pair, which the marks may leave out.
 template <class Visit>
 void end_entry(std::string_view piece, std::size_t end, LineScan& scan, Visit& visit) {
     if (scan.in_line && end > scan.start && end - scan.start <= max_name_length)
         visit(piece.substr(scan.start, end - scan.start));
     scan.in_line = is_line_break(piece[end]);
-    if (scan.in_line) scan.start = end + 1;
+    if (scan.in_line) scan.start = end + 1 + (piece[end] == '\r' && end + 1 < piece.size() && piece[end + 1] == '\n');
 }
 
 // The entries of the whole lines in `piece`, which starts at a line start,

@@ -35,6 +35,9 @@ inline void expect_scans_as_byte_walk(CountScan count, MarkScan mark) {
         for (std::size_t i = 0; i < blocks * scan_block; ++i) {
             const char byte = bytes[at + i];
             const bool ends = byte == '\r' || byte == '\n' || byte == '\0';
+            // A LF right after a CR may go either way; nothing else may.
+            const bool either = byte == '\n' && i > 0 && bytes[at + i - 1] == '\r';
+            if (either) continue;
             ASSERT_EQ((marks[i / scan_block] >> (i % scan_block)) & 1, ends ? 1u : 0u) << round << " byte " << i;
         }
     }
