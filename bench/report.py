@@ -92,8 +92,9 @@ def memory_ok(n):
 # too), counting line ends, searching the done list, starting the process.
 groups = [
     ('the system copying the files into lotpick', r'copy_to_iter|copy_page_to_iter|filemap_|rep_movs|copy_user'),
-    ('counting line ends', r'count_line_ends|line_ends_in'),
-    ('splitting the done list into entries and looking them up', r'name_end|visit_lines|search_half|find_entry|quick_key|is_marked'),
+    ('counting line ends', r'count_line_ends|line_ends_in|count_(avx2|sse2)|count_stretches'),
+    ('splitting the done list into entries and looking them up',
+     r'name_end|marks_(avx2|sse2)|mark_name_ends|visit_lines|search_half|find_(marked_)?entry|find_slot|may_be_entry'),
     ('starting the process (loading, relocating)', r'_dl_|dl_main|do_lookup|strcmp|__libc_start|_start\b|init_cacheinfo|cpu_features'),
 ]
 
@@ -229,8 +230,8 @@ out('Both write a new file (the targets are removed and the disks synced before 
 out('')
 out('## Memory')
 out('')
-out('Peak resident memory (`/usr/bin/time -f %M`). A pick keeps only pieces of its files in memory; a run that '
-    'draws more than 64 times reads the whole list once, to find the name of every generator output.')
+out('Peak resident memory (`/usr/bin/time -f %M`). A pick keeps only pieces of its files in memory, and the names it '
+    'draws: 64 at first, one for each of the 32768 generator outputs when it draws more often.')
 out('')
 out('| Run | list | done list | peak resident | allowed |')
 out('|---|---:|---:|---:|---:|')
@@ -251,8 +252,7 @@ what = {
     'BM_ScanList': 'every run: a list file of that many lines read in pieces and counted',
     'BM_FindNames': 'the names of the first 64 attempts, read from their stretches of the list',
     'BM_FindDone': 'a half-done run\'s pass over its done list of half that many entries, against 64 names',
-    'BM_IndexDrawableLines': 'the table from generator output to name, for runs of more than 64 attempts',
-    'BM_LineTableLookup': 'a later attempt\'s lookup in that table',
+    'BM_IndexDrawableLines': 'the name of every generator output, for runs of more than 64 attempts: one walk over the list file',
     'BM_IndexEntries': 'the set of the names asked about: 64 attempts, or one per generator output',
     'BM_FindEntry': 'one done-list entry looked up among 64 asked names',
 }

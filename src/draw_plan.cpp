@@ -46,7 +46,8 @@ std::optional<DrawPlan> plan_batch(const ListFile& list, std::int32_t n, std::in
     for (std::size_t i = 0; i < names.size(); ++i) {
         const ListName& name = found.names[i];
         const auto redraws = made + static_cast<std::int32_t>(i);
-        if (name.size > max_name_length || !done_names[i]) return standing(redraws, indexes[i], name.name, name.size, name.line);
+        if (name.size > max_name_length || !done_names[i])
+            return standing(redraws, indexes[i], name.name, name.size, name.line);
     }
     if (made + count < most) return std::nullopt;
     const ListName& last = found.names.back();
@@ -55,30 +56,27 @@ std::optional<DrawPlan> plan_batch(const ListFile& list, std::int32_t n, std::in
 
 // Every later attempt, from the name of each generator output and one
 // verdict for each.
-DrawPlan plan_rest(ListFile& list, std::int32_t n, std::int32_t most, std::int32_t made, DoneList& done) {
-    if (std::optional<platform::Failure> failure = read_whole(list.source))
-        return DrawPlan{0, 0, {}, 0, 0, std::move(failure)};
-    const std::string_view text = whole_text(list);
-    const LineTable table = index_drawable_lines(text, n);
-    const std::vector<bool> done_names = find_done(done, table.names);
+DrawPlan plan_rest(const ListFile& list, std::int32_t n, std::int32_t most, std::int32_t made, DoneList& done) {
+    LineTable table = index_drawable_lines(list, n);
+    if (table.failure) return DrawPlan{0, 0, {}, 0, 0, std::move(table.failure)};
+    std::vector<std::string_view> names;
+    for (const ListName& name : table.names) names.emplace_back(name.name);
+    const std::vector<bool> done_names = find_done(done, names);
     std::int32_t index = 0;
-    std::string_view name;
+    const ListName* name = nullptr;
     for (std::int32_t attempt = made + 1; attempt <= most; ++attempt) {
         const std::uint32_t output = next_random();
         index = scale_to_index(output, n);
-        name = table.names[output];
-        if (name.size() > max_name_length) {
-            const std::uint64_t line = line_number_at(text, static_cast<std::size_t>(name.data() - text.data()));
-            return standing(attempt - 1, index, name, name.size(), line);
-        }
-        if (!done_names[output]) return standing(attempt - 1, index, name, name.size(), 0);
+        name = &table.names[output];
+        if (name->size > max_name_length || !done_names[output])
+            return standing(attempt - 1, index, name->name, name->size, name->line);
     }
-    return standing(most, index, name, name.size(), 0);
+    return standing(most, index, name->name, name->size, name->line);
 }
 
 }  // namespace
 
-DrawPlan plan_draws(ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done) {
+DrawPlan plan_draws(const ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done) {
     seed_generator(seed);
     const std::int32_t most = std::max(n, 1);
     // Without a done list only an empty name is done, and a verdict costs no
@@ -87,7 +85,8 @@ DrawPlan plan_draws(ListFile& list, std::int32_t n, std::uint32_t seed, DoneList
     if (std::optional<DrawPlan> plan = plan_batch(list, n, most, 0, first, done)) return std::move(*plan);
     const std::int32_t made = std::min(first_attempts, most);
     if (first < made)
-        if (std::optional<DrawPlan> plan = plan_batch(list, n, most, first, made - first, done)) return std::move(*plan);
+        if (std::optional<DrawPlan> plan = plan_batch(list, n, most, first, made - first, done))
+            return std::move(*plan);
     return plan_rest(list, n, most, made, done);
 }
 

@@ -25,8 +25,9 @@ struct DrawPlan {
 // Draws from the generator seeded with `seed` until a name is not done, at
 // most n times and at least once; when every draw hits a done name, the last
 // one stands. Stops at a name too long to be one. The first few attempts are
-// tested in one pass over the done list; a run that needs more reads the
-// whole list once and tests the name of every generator output in one more.
-DrawPlan plan_draws(ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done);
+// tested in one pass over the done list; a run that needs more finds the name
+// of every generator output in one walk over the list and tests them all in
+// one more pass.
+DrawPlan plan_draws(const ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done);
 
 }  // namespace lotpick

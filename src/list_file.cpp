@@ -76,7 +76,8 @@ std::optional<Failure> count_list(ListFile& list, const ListReading& reading) {
     if (halves[1].failure) return halves[1].failure;
     list.ends_before.assign(1, 0);
     for (const StretchCounts& half : halves)
-        for (const std::uint64_t in_stretch : half.line_ends) list.ends_before.push_back(list.ends_before.back() + in_stretch);
+        for (const std::uint64_t in_stretch : half.line_ends)
+            list.ends_before.push_back(list.ends_before.back() + in_stretch);
     list.line_ends = list.ends_before.back();
     return std::nullopt;
 }
@@ -96,10 +97,24 @@ std::optional<Failure> read_start(ListFile& list) {
 // any name that fits, and the line breaks usually before it.
 constexpr std::uint64_t name_reach = 1024;
 
+// A line start in the window, and the line ends before it: where the walk
+// to the next wanted line goes on from, when that line is further on in the
+// same stretch.
+struct Cursor {
+    std::uint64_t line_start = 0;
+    std::uint64_t passed = 0;
+};
+
+bool goes_on_from(const Cursor& cursor, const Window& window, std::uint64_t from, std::uint64_t wanted) {
+    return window.from == from && cursor.passed <= wanted && cursor.line_start >= window.from &&
+           cursor.line_start <= window.to();
+}
+
 // The file offset where the line after the `wanted`-th line end (from 1)
 // starts, or the end of the list when it has fewer. The stretch counts say
-// which stretch to read; the window keeps it for the next name.
-std::optional<Failure> line_start_after(const ListFile& list, std::uint64_t wanted, Window& window,
+// which stretch to read; the window keeps it for the next name, and the
+// cursor where in it the last one started.
+std::optional<Failure> line_start_after(const ListFile& list, std::uint64_t wanted, Window& window, Cursor& cursor,
                                         std::uint64_t& line_start) {
     const auto found = std::lower_bound(list.ends_before.begin(), list.ends_before.end(), wanted);
     line_start = list.source.size;
@@ -107,9 +122,13 @@ std::optional<Failure> line_start_after(const ListFile& list, std::uint64_t want
     const auto stretch = static_cast<std::size_t>(found - list.ends_before.begin()) - 1;
     const std::uint64_t from = std::uint64_t{stretch} * list.stretch;
     const std::uint64_t to = std::min(list.source.size, from + list.stretch + name_reach);
-    if (window.bytes.empty() || window.from != from || window.to() < to)
+    if (window.bytes.empty() || window.from != from || window.to() < to) {
         if (std::optional<Failure> failure = read_window(list, from, to, window)) return failure;
-    line_start = window.offset(skip_line_ends(window.bytes, 1, wanted - list.ends_before[stretch]));
+        cursor = {from, list.ends_before[stretch]};
+    }
+    if (!goes_on_from(cursor, window, from, wanted)) cursor = {from, list.ends_before[stretch]};
+    line_start = window.offset(skip_line_ends(window.bytes, window.at(cursor.line_start), wanted - cursor.passed));
+    cursor = {line_start, wanted};
     return std::nullopt;
 }
 
@@ -119,9 +138,9 @@ std::optional<Failure> line_start_after(const ListFile& list, std::uint64_t want
 std::optional<Failure> name_from(const ListFile& list, std::uint64_t line_start, std::uint64_t passed, Window& window,
                                  ListName& found, std::uint64_t& name_start) {
     for (std::uint64_t reach = name_reach;; reach *= 2) {
+        const std::uint64_t to = std::min(list.source.size, line_start + reach);
         if (window.bytes.empty() || line_start < window.from || line_start > window.to())
-            if (std::optional<Failure> failure = read_window(list, line_start, std::min(list.source.size, line_start + reach), window))
-                return failure;
+            if (std::optional<Failure> failure = read_window(list, line_start, to, window)) return failure;
         const std::size_t at = window.at(line_start);
         const std::string_view name = name_at(window.bytes, at);
         const auto start = static_cast<std::size_t>(name.data() - window.bytes.data());
@@ -148,11 +167,12 @@ FoundNames find_names(const ListFile& list, std::span<const std::int32_t> indexe
         order.emplace_back(indexes[i] > 1 ? static_cast<std::uint64_t>(indexes[i]) - 1 : 0, i);
     std::sort(order.begin(), order.end());
     Window window;
+    Cursor cursor;
     std::optional<std::size_t> last;  // the name found last, starting at last_start
     std::uint64_t last_start = 0;
     for (const auto& [wanted, i] : order) {
         std::uint64_t line_start = list.text_start;
-        if (wanted > 0 && (found.failure = line_start_after(list, wanted, window, line_start))) return found;
+        if (wanted > 0 && (found.failure = line_start_after(list, wanted, window, cursor, line_start))) return found;
         // A line start in the run of line breaks before the last name slides
         // onto that same name.
         if (last && line_start <= last_start) {
@@ -181,10 +201,6 @@ ScannedList scan_list(TextSource source, const ListReading& reading) {
     if (!failure && !list.utf16) failure = count_list(list, reading);
     if (failure) return {std::nullopt, std::move(*failure)};
     return scanned;
-}
-
-std::string_view whole_text(const ListFile& list) {
-    return list.source.whole.view().substr(static_cast<std::size_t>(list.text_start));
 }
 
 }  // namespace lotpick

@@ -1,8 +1,8 @@
 // A list file read in pieces. One pass counts its line ends and notes how
 // many come before each stretch of it; the names a draw lands on are then
-// read again from their stretches alone. A run keeps the whole list in memory
-// only when it needs the name of every generator output, or when the list
-// came through a pipe and cannot be read twice.
+// read again from their stretches alone, a few or one for each generator
+// output. A run keeps the whole list in memory only when it came through a
+// pipe and cannot be read twice.
 #pragma once
 
 #include "platform/platform.h"
@@ -61,9 +61,5 @@ struct FoundNames {
 // The names that pick indexes select, by copy_line's rule, each read from the
 // stretch it lies in. Names in one run of line breaks are read once.
 FoundNames find_names(const ListFile& list, std::span<const std::int32_t> indexes);
-
-// The whole text past any byte order mark, once read_whole(list.source) has
-// read it into memory.
-std::string_view whole_text(const ListFile& list);
 
 }  // namespace lotpick

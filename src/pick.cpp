@@ -161,7 +161,7 @@ std::optional<std::int32_t> usable_line_ends(const ListFile& list, const std::st
 
 // The draws, worked out in full before the first is printed. A done list
 // that fails halfway counts as empty, as if it had failed at once.
-DrawPlan plan_run(ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done, const std::string& done_path,
+DrawPlan plan_run(const ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done, const std::string& done_path,
                   const Console& console) {
     const bool failed_before = done.failure.has_value();
     DrawPlan plan = plan_draws(list, n, seed, done);

@@ -33,12 +33,4 @@ std::optional<platform::Failure> read_bytes(const TextSource& source, std::uint6
     return std::nullopt;
 }
 
-std::optional<platform::Failure> read_whole(TextSource& source) {
-    if (source.whole.bytes) return std::nullopt;
-    platform::Loaded loaded = platform::read_sized(*source.input, source.size);
-    if (!loaded.buffer) return std::move(loaded.failure);
-    source.whole = std::move(*loaded.buffer);
-    return std::nullopt;
-}
-
 }  // namespace lotpick

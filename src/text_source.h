@@ -13,7 +13,7 @@ namespace lotpick {
 
 struct TextSource {
     platform::Input input;   // the open file, when it has a size
-    platform::Buffer whole;  // the bytes read whole, at once or by read_whole
+    platform::Buffer whole;  // else the bytes, read whole at once
     std::uint64_t size = 0;
 };
 
@@ -29,8 +29,5 @@ OpenedSource open_source(const std::string& path, platform::Reading reading);
 // file has shrunk since it was opened, they read as zero bytes.
 std::optional<platform::Failure> read_bytes(const TextSource& source, std::uint64_t offset, char* into,
                                             std::size_t count);
-
-// Reads the whole file into memory, unless it is there already.
-std::optional<platform::Failure> read_whole(TextSource& source);
 
 }  // namespace lotpick
