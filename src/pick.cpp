@@ -73,6 +73,7 @@ void print_redraw(const Console& console, std::int32_t index) {
 // indexes, so none of them had to be kept.
 void print_redraws(const Console& console, std::uint32_t seed, std::int32_t n, std::int32_t redraws) {
     seed_generator(seed);
+    const platform::StreamHold hold(console.out);
     for (std::int32_t i = 0; i < redraws; ++i) print_redraw(console, draw_pick_index(n));
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -121,6 +122,21 @@ std::optional<std::string> raw_command_line();
 // a file or a pipe. Where the C runtime cannot buffer by lines, the driver's
 // flush after each finished line does that part.
 void buffer_standard_output();
+
+// While it lives, this thread holds the lock of `stream`, taken once for a
+// long run of lines instead of for every write, flush and error check: in a
+// process that has started a thread, the C runtime takes it with an atomic
+// operation each time. Nothing else may write to the stream meanwhile.
+class StreamHold {
+public:
+    explicit StreamHold(std::FILE* stream);
+    StreamHold(const StreamHold&) = delete;
+    StreamHold& operator=(const StreamHold&) = delete;
+    ~StreamHold();
+
+private:
+    std::FILE* stream_;
+};
 
 // A write that fails, past the process's file size limit or into a pipe
 // whose reader has gone, is an error the run reports, instead of a signal
