@@ -32,6 +32,12 @@ std::uint64_t line_ends_only(std::uint64_t crs, std::uint64_t lfs, std::uint64_t
     return crs | zeros | (lfs & ~after_cr);
 }
 
+std::uint64_t mask_of(__m128i compares) { return static_cast<std::uint16_t>(_mm_movemask_epi8(compares)); }
+
+__attribute__((target("avx2"))) std::uint64_t mask_of(__m256i compares) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(compares));
+}
+
 void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
@@ -41,9 +47,9 @@ void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
         std::uint64_t crs = 0, lfs = 0, zeros = 0;
         for (std::size_t at = 0; at < scan_block; at += 16) {
             const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + block * scan_block + at));
-            crs |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, cr)))} << at;
-            lfs |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf)))} << at;
-            zeros |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, zero)))} << at;
+            crs |= mask_of(_mm_cmpeq_epi8(chunk, cr)) << at;
+            lfs |= mask_of(_mm_cmpeq_epi8(chunk, lf)) << at;
+            zeros |= mask_of(_mm_cmpeq_epi8(chunk, zero)) << at;
         }
         marks[block] = line_ends_only(crs, lfs, zeros, carry);
     }
@@ -58,9 +64,9 @@ __attribute__((target("avx2"))) void marks_avx2(const char* bytes, std::size_t b
         std::uint64_t crs = 0, lfs = 0, zeros = 0;
         for (std::size_t at = 0; at < scan_block; at += 32) {
             const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + block * scan_block + at));
-            crs |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, cr)))} << at;
-            lfs |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf)))} << at;
-            zeros |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, zero)))} << at;
+            crs |= mask_of(_mm256_cmpeq_epi8(chunk, cr)) << at;
+            lfs |= mask_of(_mm256_cmpeq_epi8(chunk, lf)) << at;
+            zeros |= mask_of(_mm256_cmpeq_epi8(chunk, zero)) << at;
         }
         marks[block] = line_ends_only(crs, lfs, zeros, carry);
     }

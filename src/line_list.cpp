@@ -44,8 +44,8 @@ using Words2 = std::uint64_t __attribute__((vector_size(16)));
 
 // Where the first marked byte of a word of compare results stands in memory.
 std::size_t first_marked_byte(std::uint64_t marks) {
-    if constexpr (std::endian::native == std::endian::little) return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
-    else return static_cast<std::size_t>(std::countl_zero(marks)) / 8;
+    const int bits = std::endian::native == std::endian::little ? std::countr_zero(marks) : std::countl_zero(marks);
+    return static_cast<std::size_t>(bits) / 8;
 }
 
 }  // namespace

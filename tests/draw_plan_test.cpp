@@ -18,7 +18,9 @@ namespace lotpick {
 namespace {
 
 // Each attempt walks from the start of the list and tests its name alone.
-DrawPlan walked(std::string_view text, std::int32_t n, std::uint32_t seed, const std::set<std::string, std::less<>>& done) {
+using Names = std::set<std::string, std::less<>>;
+
+DrawPlan walked(std::string_view text, std::int32_t n, std::uint32_t seed, const Names& done) {
     seed_generator(seed);
     DrawPlan plan;
     for (std::int32_t attempts = 1;; ++attempts) {
@@ -35,7 +37,7 @@ DrawPlan walked(std::string_view text, std::int32_t n, std::uint32_t seed, const
     return plan;
 }
 
-void expect_plan_as_walked(const std::string& list_text, const std::set<std::string, std::less<>>& done_names,
+void expect_plan_as_walked(const std::string& list_text, const Names& done_names,
                            std::uint32_t seed, const std::string& what) {
     test::write_file("list.txt", list_text);
     std::string done_text;
@@ -72,13 +74,14 @@ TEST(PlanDraws, StopsWhereADrawByDrawWalkStops) {
     };
     for (const Case& c : cases) {
         std::string list;
-        std::set<std::string, std::less<>> done;
+        Names done;
         for (int i = 0; i < c.lines; ++i) {
             const std::string name = i == c.long_line ? std::string(300, 'l') : "n" + std::to_string(i);
             list += name + (i % 4 == 0 ? "\n" : "\r\n");
             if (c.done_one_in == 0 || i % c.done_one_in != 0) done.insert(name);
         }
-        for (int round = 0; round < 4; ++round) expect_plan_as_walked(list, done, static_cast<std::uint32_t>(rng()), c.what);
+        for (int round = 0; round < 4; ++round)
+            expect_plan_as_walked(list, done, static_cast<std::uint32_t>(rng()), c.what);
     }
 }
 

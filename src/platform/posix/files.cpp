@@ -139,7 +139,9 @@ Loaded read_stream(int fd) {
     }
 }
 
-Opened open_failure(Failure failure, bool missing = false) { return {Input(), std::nullopt, std::move(failure), missing}; }
+Opened open_failure(Failure failure, bool missing = false) {
+    return {Input(), std::nullopt, std::move(failure), missing};
+}
 
 Input input_of(int fd) { return Input(new InputState{FileDescriptor(fd)}); }
 

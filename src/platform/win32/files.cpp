@@ -107,7 +107,8 @@ Opened open_input(const std::string& path, Reading reading) {
                                   done_list ? Sharing::wait : Sharing::fail_at_once);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return {Input(), std::nullopt, failure_from(error), error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND};
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {Input(), std::nullopt, failure_from(error), missing};
     }
     Input input(new InputState{FileHandle(file)});
     if (GetFileType(file) != FILE_TYPE_DISK) {
