@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "random_draw.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -46,8 +47,9 @@ void check_name(std::string_view text, const std::vector<std::size_t>& ends, con
     const std::string_view expected = reference_line(text, ends, k);
     if (name.size != expected.size()) std::abort();
     if (expected.size() <= lotpick::max_name_length && name.name != expected) std::abort();
-    std::uint64_t line = 1;
-    for (const std::size_t end : ends) line += end < static_cast<std::size_t>(expected.data() - text.data());
+    // Line ends before the name's offset, found by halving: the ends are in order.
+    const auto offset = static_cast<std::size_t>(expected.data() - text.data());
+    const auto line = static_cast<std::uint64_t>(std::lower_bound(ends.begin(), ends.end(), offset) - ends.begin()) + 1;
     if (name.line != line) std::abort();
 }
 
