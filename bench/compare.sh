@@ -8,7 +8,7 @@
 # file, about 2 GB in all, plus a 512 MiB file) stays in build/bench-data,
 # outside git; making it the first time takes a few minutes.
 #
-#   bench/compare.sh                          # the full comparison, about ten minutes
+#   bench/compare.sh                          # the full comparison, about fifteen minutes
 #   LOTPICK_BENCH_ROUNDS=3 bench/compare.sh   # fewer rounds per case, for a look
 #
 # Needs cmake, ninja, g++, Google Benchmark, hyperfine, gnuplot, python3, GNU
@@ -19,7 +19,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 data=$root/build/bench-data
 results=$data/results
 rounds=${LOTPICK_BENCH_ROUNDS:-10}
-big_rounds=$(((rounds + 2) / 3))
 sizes=(10000 100000 1000000 10000000)
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 
@@ -97,16 +96,17 @@ echo "load before: $(uptime)" > "$results/load.txt"
 extra_options=(-i)
 interleave start "$rounds" 4 every true lotpick "$lotpick" wc "wc -l /dev/null"
 extra_options=()
+# Fewer runs a round where a run takes long: every round still has each
+# command in it.
 for n in "${sizes[@]}"; do
-    case_rounds=$rounds
-    [[ $n == "${sizes[-1]}" ]] && case_rounds=$big_rounds
-    interleave "fresh-$n" "$case_rounds" 4 every 'rm -f DoneList' \
-        lotpick "$lotpick list-$n.txt out.bmp" wc "wc -l list-$n.txt" shuf "shuf -n 1 list-$n.txt"
-    interleave "half-$n" "$case_rounds" 4 every "cp half-$n.txt DoneList" \
-        lotpick "$lotpick list-$n.txt out.bmp" wc "wc -l list-$n.txt DoneList"
-    done_runs=1
+    runs=4 done_runs=1
+    ((n > 1000000)) && runs=2
     ((n <= 100000)) && done_runs=3
-    interleave "done-$n" "$case_rounds" "$done_runs" first "cp done-$n.txt DoneList" \
+    interleave "fresh-$n" "$rounds" "$runs" every 'rm -f DoneList' \
+        lotpick "$lotpick list-$n.txt out.bmp" wc "wc -l list-$n.txt" shuf "shuf -n 1 list-$n.txt"
+    interleave "half-$n" "$rounds" "$runs" every "cp half-$n.txt DoneList" \
+        lotpick "$lotpick list-$n.txt out.bmp" wc "wc -l list-$n.txt DoneList"
+    interleave "done-$n" "$rounds" "$done_runs" first "cp done-$n.txt DoneList" \
         lotpick "$lotpick list-$n.txt out.bmp" writes "$line_writes $n" wc "wc -l list-$n.txt DoneList"
 done
 interleave copy "$rounds" 2 every 'sh -c "rm -f DoneList big-out.bin big-cp.bin; sync"' \
