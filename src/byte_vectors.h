@@ -14,7 +14,7 @@ using Bytes16 = unsigned char __attribute__((vector_size(16)));
 using Bytes32 = unsigned char __attribute__((vector_size(32)));
 
 template <class Bytes>
-[[gnu::always_inline]] inline std::uint64_t sum_of_lanes(Bytes lanes) {
+[[gnu::always_inline]] inline std::uint64_t sum_of_lanes(const Bytes& lanes) {
     unsigned char each[sizeof(Bytes)];
     std::memcpy(each, &lanes, sizeof(Bytes));
     std::uint64_t sum = 0;
