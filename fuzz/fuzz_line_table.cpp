@@ -42,11 +42,11 @@ std::string_view reference_line(std::string_view text, const std::vector<std::si
 
 // A name as the list reads it must be the reference's: the same length, the
 // same bytes when it fits, the same line.
-void check_name(std::string_view text, const std::vector<std::size_t>& ends, const lotpick::ListName& name,
-                std::int64_t k) {
+void check_name(std::string_view text, const std::vector<std::size_t>& ends, const lotpick::FoundNames& found,
+                const lotpick::ListName& name, std::int64_t k) {
     const std::string_view expected = reference_line(text, ends, k);
     if (name.size != expected.size()) std::abort();
-    if (expected.size() <= lotpick::max_name_length && name.name != expected) std::abort();
+    if (expected.size() <= lotpick::max_name_length && lotpick::text_of(found, name) != expected) std::abort();
     // Line ends before the name's offset, found by halving: the ends are in order.
     const auto offset = static_cast<std::size_t>(expected.data() - text.data());
     const auto line = static_cast<std::uint64_t>(std::lower_bound(ends.begin(), ends.end(), offset) - ends.begin()) + 1;
@@ -79,15 +79,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto n = static_cast<std::int32_t>(ends.size());
 
     const lotpick::LineTable table = lotpick::index_drawable_lines(*scanned.list, n);
-    if (table.failure || table.names.size() != lotpick::generator_outputs) std::abort();
+    if (table.failure || table.selected.size() != lotpick::generator_outputs) std::abort();
     for (std::uint32_t r = 0; r < lotpick::generator_outputs; ++r)
-        check_name(text, ends, table.names[r], lotpick::scale_to_index(r, n));
+        check_name(text, ends, table, lotpick::name_selected(table, r), lotpick::scale_to_index(r, n));
 
     // And the first attempts' names for indexes from the last down.
     std::vector<std::int32_t> indexes;
     for (std::int32_t k = n + 2; k >= 0 && indexes.size() < 300; --k) indexes.push_back(k);
     const lotpick::FoundNames found = lotpick::find_names(*scanned.list, indexes);
     if (found.failure) std::abort();
-    for (std::size_t i = 0; i < indexes.size(); ++i) check_name(text, ends, found.names[i], indexes[i]);
+    for (std::size_t i = 0; i < indexes.size(); ++i)
+        check_name(text, ends, found, lotpick::name_selected(found, i), indexes[i]);
     return 0;
 }

@@ -20,6 +20,12 @@ namespace {
 // few enough that their stretches cost little to read.
 constexpr std::int32_t first_attempts = 64;
 
+std::vector<std::string_view> views_of(const FoundNames& found) {
+    std::vector<std::string_view> views;
+    for (const ListName& name : found.names) views.push_back(text_of(found, name));
+    return views;
+}
+
 // The attempt that stands: a name that is new, or one too long to be tested.
 DrawPlan standing(std::int32_t redraws, std::int32_t index, std::string_view name, std::uint64_t size,
                   std::uint64_t line) {
@@ -40,18 +46,16 @@ std::optional<DrawPlan> plan_batch(const ListFile& list, std::int32_t n, std::in
     for (std::int32_t i = 0; i < count; ++i) indexes.push_back(scale_to_index(next_random(), n));
     FoundNames found = find_names(list, indexes);
     if (found.failure) return DrawPlan{0, 0, {}, 0, 0, std::move(found.failure)};
-    std::vector<std::string_view> names;
-    for (const ListName& name : found.names) names.emplace_back(name.name);
-    const std::vector<bool> done_names = find_done(done, names);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const ListName& name = found.names[i];
+    const std::vector<bool> done_names = find_done(done, views_of(found));
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+        const ListName& name = name_selected(found, i);
         const auto redraws = made + static_cast<std::int32_t>(i);
-        if (name.size > max_name_length || !done_names[i])
-            return standing(redraws, indexes[i], name.name, name.size, name.line);
+        if (name.size > max_name_length || !done_names[found.selected[i]])
+            return standing(redraws, indexes[i], text_of(found, name), name.size, name.line);
     }
     if (made + count < most) return std::nullopt;
-    const ListName& last = found.names.back();
-    return standing(most, indexes.back(), last.name, last.size, last.line);
+    const ListName& last = name_selected(found, indexes.size() - 1);
+    return standing(most, indexes.back(), text_of(found, last), last.size, last.line);
 }
 
 // Every later attempt, from the name of each generator output and one
@@ -59,19 +63,17 @@ std::optional<DrawPlan> plan_batch(const ListFile& list, std::int32_t n, std::in
 DrawPlan plan_rest(const ListFile& list, std::int32_t n, std::int32_t most, std::int32_t made, DoneList& done) {
     LineTable table = index_drawable_lines(list, n);
     if (table.failure) return DrawPlan{0, 0, {}, 0, 0, std::move(table.failure)};
-    std::vector<std::string_view> names;
-    for (const ListName& name : table.names) names.emplace_back(name.name);
-    const std::vector<bool> done_names = find_done(done, names);
+    const std::vector<bool> done_names = find_done(done, views_of(table));
     std::int32_t index = 0;
     const ListName* name = nullptr;
     for (std::int32_t attempt = made + 1; attempt <= most; ++attempt) {
         const std::uint32_t output = next_random();
         index = scale_to_index(output, n);
-        name = &table.names[output];
-        if (name->size > max_name_length || !done_names[output])
-            return standing(attempt - 1, index, name->name, name->size, name->line);
+        name = &name_selected(table, output);
+        if (name->size > max_name_length || !done_names[table.selected[output]])
+            return standing(attempt - 1, index, text_of(table, *name), name->size, name->line);
     }
-    return standing(most, index, name->name, name->size, name->line);
+    return standing(most, index, text_of(table, *name), name->size, name->line);
 }
 
 }  // namespace

@@ -11,8 +11,7 @@ namespace lotpick {
 LineTable index_drawable_lines(const ListFile& list, std::int32_t n) {
     std::vector<std::int32_t> indexes(generator_outputs);
     for (std::uint32_t r = 0; r < generator_outputs; ++r) indexes[r] = scale_to_index(r, n);
-    FoundNames found = find_names(list, indexes);
-    return {std::move(found.names), std::move(found.failure)};
+    return find_names(list, indexes);
 }
 
 }  // namespace lotpick

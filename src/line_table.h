@@ -12,14 +12,14 @@
 
 namespace lotpick {
 
-struct LineTable {
-    std::vector<ListName> names;  // by generator output
-    std::optional<platform::Failure> failure;  // the list could not be read again
-};
+// The names found for the index of each generator output in turn: the name
+// output r selects is name_selected(table, r).
+using LineTable = FoundNames;
 
 // For every generator output r, the name copy_line gives for
 // scale_to_index(r, n) over the list's text, at the cost of one walk forward
-// over the stretches those names lie in.
+// over the stretches those names lie in. A list shorter than the draw has
+// fewer names than outputs.
 LineTable index_drawable_lines(const ListFile& list, std::int32_t n);
 
 }  // namespace lotpick

@@ -136,7 +136,7 @@ std::optional<Failure> line_start_after(const ListFile& list, std::uint64_t want
 // lying before it. The window is read again, twice as far each time, until
 // the name ends inside it or it reaches the end of the list.
 std::optional<Failure> name_from(const ListFile& list, std::uint64_t line_start, std::uint64_t passed, Window& window,
-                                 ListName& found, std::uint64_t& name_start) {
+                                 ListName& found, std::string& bytes, std::uint64_t& name_start) {
     for (std::uint64_t reach = name_reach;; reach *= 2) {
         const std::uint64_t to = std::min(list.source.size, line_start + reach);
         if (window.bytes.empty() || line_start < window.from || line_start > window.to())
@@ -146,7 +146,8 @@ std::optional<Failure> name_from(const ListFile& list, std::uint64_t line_start,
         const auto start = static_cast<std::size_t>(name.data() - window.bytes.data());
         if (start + name.size() < window.bytes.size() || window.to() >= list.source.size) {
             found.size = name.size();
-            if (name.size() <= max_name_length) found.name = name;
+            found.at = bytes.size();
+            if (name.size() <= max_name_length) bytes.append(name);
             found.line = passed + count_line_ends(std::string_view(window.bytes).substr(0, start), at) + 1;
             name_start = window.offset(start);
             return std::nullopt;
@@ -156,32 +157,37 @@ std::optional<Failure> name_from(const ListFile& list, std::uint64_t line_start,
     }
 }
 
+// The positions of the indexes from the smallest index up, so that one walk
+// forward finds all their names; the table's come in that order already.
+std::vector<std::uint32_t> in_order(std::span<const std::int32_t> indexes) {
+    std::vector<std::uint32_t> order(indexes.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    const auto by_index = [&](std::uint32_t a, std::uint32_t b) { return indexes[a] < indexes[b]; };
+    if (!std::is_sorted(indexes.begin(), indexes.end())) std::stable_sort(order.begin(), order.end(), by_index);
+    return order;
+}
+
 }  // namespace
 
 FoundNames find_names(const ListFile& list, std::span<const std::int32_t> indexes) {
     FoundNames found;
-    found.names.resize(indexes.size());
-    // By the line ends before each line, so that one walk forward finds them all.
-    std::vector<std::pair<std::uint64_t, std::size_t>> order;
-    for (std::size_t i = 0; i < indexes.size(); ++i)
-        order.emplace_back(indexes[i] > 1 ? static_cast<std::uint64_t>(indexes[i]) - 1 : 0, i);
-    std::sort(order.begin(), order.end());
+    found.selected.resize(indexes.size());
     Window window;
     Cursor cursor;
-    std::optional<std::size_t> last;  // the name found last, starting at last_start
-    std::uint64_t last_start = 0;
-    for (const auto& [wanted, i] : order) {
+    std::uint64_t last_start = 0;  // of the name found last
+    for (const std::uint32_t i : in_order(indexes)) {
+        const std::uint64_t wanted = indexes[i] > 1 ? static_cast<std::uint64_t>(indexes[i]) - 1 : 0;
         std::uint64_t line_start = list.text_start;
         if (wanted > 0 && (found.failure = line_start_after(list, wanted, window, cursor, line_start))) return found;
         // A line start in the run of line breaks before the last name slides
         // onto that same name.
-        if (last && line_start <= last_start) {
-            found.names[i] = found.names[*last];
-            continue;
+        if (found.names.empty() || line_start > last_start) {
+            const std::uint64_t passed = std::min(wanted, list.line_ends);
+            ListName& name = found.names.emplace_back();
+            if ((found.failure = name_from(list, line_start, passed, window, name, found.bytes, last_start)))
+                return found;
         }
-        const std::uint64_t passed = std::min(wanted, list.line_ends);
-        if ((found.failure = name_from(list, line_start, passed, window, found.names[i], last_start))) return found;
-        last = i;
+        found.selected[i] = static_cast<std::uint32_t>(found.names.size() - 1);
     }
     return found;
 }

@@ -5,6 +5,7 @@
 // pipe and cannot be read twice.
 #pragma once
 
+#include "line_list.h"
 #include "platform/platform.h"
 #include "text_source.h"
 
@@ -48,18 +49,32 @@ ScannedList scan_list(TextSource source, const ListReading& reading = {});
 
 // A name as a pick index selects it.
 struct ListName {
-    std::string name;        // its bytes, when it is at most max_name_length long
+    std::size_t at = 0;      // where its bytes start in FoundNames::bytes, when it fits max_name_length
     std::uint64_t size = 0;  // its length in bytes
     std::uint64_t line = 0;  // the line of the list it stands on, from 1
 };
 
 struct FoundNames {
-    std::vector<ListName> names;  // one for each index asked about
+    std::vector<ListName> names;          // each name found once, in the order of the list
+    std::vector<std::uint32_t> selected;  // for each index asked about, the one of `names` it selects
+    std::string bytes;                    // the names that fit, one after another
     std::optional<platform::Failure> failure;
 };
 
 // The names that pick indexes select, by copy_line's rule, each read from the
-// stretch it lies in. Names in one run of line breaks are read once.
+// stretch it lies in. Indexes that select one name, because they stand for one
+// line or land in the run of line breaks before it, share it.
 FoundNames find_names(const ListFile& list, std::span<const std::int32_t> indexes);
+
+// The name index `i` of those asked about selects.
+inline const ListName& name_selected(const FoundNames& found, std::size_t i) {
+    return found.names[found.selected[i]];
+}
+
+// A name's bytes; none for a name too long to be one.
+inline std::string_view text_of(const FoundNames& found, const ListName& name) {
+    if (name.size > max_name_length) return {};
+    return std::string_view(found.bytes).substr(name.at, static_cast<std::size_t>(name.size));
+}
 
 }  // namespace lotpick

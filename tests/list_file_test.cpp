@@ -43,10 +43,10 @@ void expect_as_whole_text(const ListFile& list, const std::string& bytes, const 
     ASSERT_FALSE(found.failure);
     for (std::size_t i = 0; i < indexes.size(); ++i) {
         const std::string_view name = copy_line(text, indexes[i]);
-        const ListName& got = found.names[i];
+        const ListName& got = name_selected(found, i);
         ASSERT_EQ(got.size, name.size()) << testing::PrintToString(bytes) << " k=" << indexes[i];
         if (name.size() <= max_name_length) {
-            ASSERT_EQ(got.name, name) << testing::PrintToString(bytes) << " k=" << indexes[i];
+            ASSERT_EQ(text_of(found, got), name) << testing::PrintToString(bytes) << " k=" << indexes[i];
         }
         ASSERT_EQ(got.line, line_number_at(text, static_cast<std::size_t>(name.data() - text.data())))
             << testing::PrintToString(bytes) << " k=" << indexes[i];
