@@ -17,9 +17,10 @@ namespace {
 constexpr unsigned char cr = '\r';
 constexpr unsigned char lf = '\n';
 
-// A multiple of every vector width in use, and small enough that a per-block
-// count fits one byte.
-constexpr std::size_t block = 64;
+// How far skip_line_ends goes at a time before it looks closer: a few lines
+// of a list, for a table whose names lie a few dozen lines apart.
+constexpr std::size_t skip_run = 16 * scan_block;
+constexpr std::uint64_t skip_run_lines = 16;
 
 const unsigned char* bytes_of(std::string_view text) {
     return reinterpret_cast<const unsigned char*>(text.data());
@@ -27,16 +28,6 @@ const unsigned char* bytes_of(std::string_view text) {
 
 bool is_line_end_at(std::string_view text, std::size_t i) {
     return text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'));
-}
-
-// Line ends among the `block` bytes at p; p[-1] must be readable. Written as
-// one branch-free byte loop with a one-byte sum so that it vectorises at -O2.
-unsigned line_ends_in_block(const unsigned char* p) {
-    const unsigned char* before = p - 1;
-    unsigned char sum = 0;
-    for (std::size_t i = 0; i < block; ++i)
-        sum = static_cast<unsigned char>(sum + ((p[i] == cr) | ((p[i] == lf) & (before[i] != cr))));
-    return sum;
 }
 
 using vectors::Bytes16;
@@ -82,11 +73,15 @@ std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_
         if (is_line_end_at(text, 0) && --count == 0) return 1;
         at = 1;
     }
-    // Whole blocks that end before the wanted line end are passed by count.
-    for (; at + block <= text.size(); at += block) {
-        const unsigned in_block = line_ends_in_block(bytes_of(text) + at);
-        if (in_block >= count) break;
-        count -= in_block;
+    // Runs of blocks, while the wanted line end is far, then blocks that end
+    // before it are passed by count; only the last block is walked byte by
+    // byte.
+    for (const std::size_t step : {skip_run, scan_block}) {
+        for (; at + step <= text.size() && (step == scan_block || count > skip_run_lines); at += step) {
+            const std::uint64_t in_step = count_line_ends_in_blocks(bytes_of(text), at, at + step);
+            if (in_step >= count) break;
+            count -= in_step;
+        }
     }
     for (; at < text.size(); ++at)
         if (is_line_end_at(text, at) && --count == 0) return at + 1;
