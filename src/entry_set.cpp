@@ -24,8 +24,10 @@ std::uint64_t mix(std::uint64_t h) {
     return h ^ (h >> 33);
 }
 
+// Sixteen bytes at a time up to the name's end, and byte by byte only past a
+// zero byte in it.
 std::size_t line_end(std::string_view text, std::size_t start) {
-    std::size_t end = start;
+    std::size_t end = name_end(text, start);
     while (end < text.size() && !is_line_break(text[end])) ++end;
     return end;
 }
@@ -119,6 +121,21 @@ std::optional<std::size_t> walk_find(std::string_view text, std::string_view nam
     return std::nullopt;
 }
 
+// The bytes from `at` to the end, fewer than eight: past eight bytes read as
+// the last word with the bytes already hashed shifted out, so that no copy of
+// a varying length is called for.
+std::uint64_t tail_word(std::string_view bytes, std::size_t at) {
+    const std::size_t rest = bytes.size() - at;
+    std::uint64_t tail = 0;
+    if (rest == 0) return 0;
+    if (bytes.size() < 8) {
+        std::memcpy(&tail, bytes.data() + at, rest);
+        return tail;
+    }
+    std::memcpy(&tail, bytes.data() + bytes.size() - 8, 8);
+    return std::endian::native == std::endian::little ? tail >> (8 * (8 - rest)) : tail << (8 * (8 - rest));
+}
+
 }  // namespace
 
 std::uint64_t hash_bytes(std::string_view bytes) {
@@ -129,9 +146,7 @@ std::uint64_t hash_bytes(std::string_view bytes) {
         std::memcpy(&word, bytes.data() + at, 8);
         h = std::rotl((h ^ word) * multiplier, 29);
     }
-    std::uint64_t tail = 0;
-    std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
-    return mix(h ^ tail);
+    return mix(h ^ tail_word(bytes, at));
 }
 
 EntrySet index_entries(std::string_view text) {
