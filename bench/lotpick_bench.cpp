@@ -1,16 +1,21 @@
 // Micro-benchmarks of the per-run hot spots: counting line ends (bytes per
-// second), finding the line a draw selects, and the done test (time per
-// operation), at list sizes from ten thousand to a million names.
+// second), the pass over a list file, finding the names drawn, the pass over
+// a done list, and the tables of runs with many redraws, at list sizes from
+// ten thousand to a million names.
 
+#include "done_list.h"
 #include "entry_set.h"
 #include "line_list.h"
 #include "line_table.h"
+#include "list_file.h"
 #include "random_draw.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -20,7 +25,11 @@ namespace {
 
 using namespace lotpick;
 
-std::string name_of(std::int64_t i) { return "pics/" + std::to_string(1000000 + i) + ".jpg"; }
+// Names shaped like those of bench/compare.sh: 47 bytes.
+std::string name_of(std::int64_t i) {
+    const std::string number = std::to_string(10000000 + i).substr(1);
+    return "files/" + number.substr(0, 3) + "/wallpaper-from-an-archive-" + number + ".jpg";
+}
 
 // A list of `lines` names, each ended by CR LF; kept across runs of a
 // benchmark so that only the first pays for making it.
@@ -32,73 +41,114 @@ const std::string& list_text(std::int64_t lines) {
     return text;
 }
 
-// The same names as a done list: CR LF between entries, none after the last.
-std::string done_text(std::int64_t lines) {
-    std::string text = list_text(lines);
-    text.resize(text.size() - 2);
+// Every second name as a done list: CR LF between entries, none after the last.
+std::string half_done_text(std::int64_t lines) {
+    std::string text;
+    for (std::int64_t i = 1; i < lines; i += 2) text += (i > 1 ? "\r\n" : "") + name_of(i);
     return text;
+}
+
+// A file of these bytes in the temporary folder, named after what it holds.
+std::string file_of(const std::string& what, const std::string& bytes) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("lotpick-bench-" + what);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+}
+
+// The first indexes a run with that seed draws.
+std::vector<std::int32_t> drawn_indexes(std::int32_t n, std::uint32_t seed, int count) {
+    seed_generator(seed);
+    std::vector<std::int32_t> indexes;
+    for (int i = 0; i < count; ++i) indexes.push_back(draw_pick_index(n));
+    return indexes;
 }
 
 // A text of about `bytes` bytes of names and CR LF pairs.
 void BM_CountLineEnds(benchmark::State& state) {
-    const std::string& list = list_text(state.range(0) / 16);
+    const std::string& list = list_text(state.range(0) / 49);
     for (auto _ : state) benchmark::DoNotOptimize(count_line_ends(list));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(list.size()));
 }
-BENCHMARK(BM_CountLineEnds)->Arg(64 << 10)->Arg(16 << 20);
+BENCHMARK(BM_CountLineEnds)->Arg(256 << 10)->Arg(16 << 20);
 
 // The plain count of CR bytes, for scale.
 void BM_StdCountCr(benchmark::State& state) {
-    const std::string& list = list_text(state.range(0) / 16);
+    const std::string& list = list_text(state.range(0) / 49);
     for (auto _ : state) benchmark::DoNotOptimize(std::count(list.begin(), list.end(), '\r'));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(list.size()));
 }
-BENCHMARK(BM_StdCountCr)->Arg(64 << 10)->Arg(16 << 20);
+BENCHMARK(BM_StdCountCr)->Arg(256 << 10)->Arg(16 << 20);
 
-// The first attempt of a run: a walk from the start to a random line.
-void BM_CopyLine(benchmark::State& state) {
+// Every run: the list file read in pieces and counted, in two halves at once.
+void BM_ScanList(benchmark::State& state) {
     const std::string& list = list_text(state.range(0));
-    const auto n = static_cast<std::int32_t>(state.range(0));
-    std::mt19937 rng(1);
-    for (auto _ : state) benchmark::DoNotOptimize(copy_line(list, scale_to_index(rng() & 32767u, n)));
+    const std::string path = file_of("list-" + std::to_string(state.range(0)), list);
+    for (auto _ : state) benchmark::DoNotOptimize(scan_list(path));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(list.size()));
 }
-BENCHMARK(BM_CopyLine)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScanList)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Every later attempt: the table is built once per run, then read.
+// The first 64 attempts of a run with a done list, read from their stretches.
+void BM_FindNames(benchmark::State& state) {
+    const std::string path = file_of("list-" + std::to_string(state.range(0)), list_text(state.range(0)));
+    const ScannedList scanned = scan_list(path);
+    const std::vector<std::int32_t> indexes = drawn_indexes(static_cast<std::int32_t>(state.range(0)), 7, 64);
+    for (auto _ : state) benchmark::DoNotOptimize(find_names(*scanned.list, indexes));
+}
+BENCHMARK(BM_FindNames)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// A half-done run's pass over its done list: every second name done, every
+// entry looked up among the 64 names of the first attempts.
+void BM_FindDone(benchmark::State& state) {
+    const auto lines = static_cast<std::int32_t>(state.range(0));
+    const std::string text = half_done_text(lines);
+    const std::string path = file_of("half-" + std::to_string(lines), text);
+    std::vector<std::string> asked;
+    for (const std::int32_t index : drawn_indexes(lines, 7, 64)) asked.push_back(name_of(std::max(index - 1, 0)));
+    const std::vector<std::string_view> names(asked.begin(), asked.end());
+    for (auto _ : state) {
+        DoneList done = open_done_list(path);
+        benchmark::DoNotOptimize(find_done(done, names));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * lines / 2);
+}
+BENCHMARK(BM_FindDone)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Runs with many redraws: the table from generator output to name, built
+// once per run in one walk over the list file.
 void BM_IndexDrawableLines(benchmark::State& state) {
-    const std::string& list = list_text(state.range(0));
+    const std::string path = file_of("list-" + std::to_string(state.range(0)), list_text(state.range(0)));
+    const ScannedList scanned = scan_list(path);
     const auto n = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) benchmark::DoNotOptimize(index_drawable_lines(list, n));
+    for (auto _ : state) benchmark::DoNotOptimize(index_drawable_lines(*scanned.list, n));
 }
 BENCHMARK(BM_IndexDrawableLines)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
 
-void BM_LineTableLookup(benchmark::State& state) {
-    const LineTable table = index_drawable_lines(list_text(state.range(0)), static_cast<std::int32_t>(state.range(0)));
-    std::mt19937 rng(2);
-    for (auto _ : state) benchmark::DoNotOptimize(table.names[rng() & 32767u]);
-}
-BENCHMARK(BM_LineTableLookup)->Arg(1000000);
-
-// The done list's table, built once per run.
+// The set of the names a run asks about: 64 first attempts, or a name for
+// each generator output.
 void BM_IndexEntries(benchmark::State& state) {
-    const std::string done = done_text(state.range(0));
-    for (auto _ : state) benchmark::DoNotOptimize(index_entries(done));
+    std::string text;
+    for (std::int64_t i = 0; i < state.range(0); ++i) text += name_of(i * 31) + "\n";
+    for (auto _ : state) benchmark::DoNotOptimize(index_entries(text));
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
-BENCHMARK(BM_IndexEntries)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IndexEntries)->Arg(64)->Arg(32768)->Unit(benchmark::kMicrosecond);
 
-// One done test against a million entries; hits and misses alternate.
-void BM_ContainsEntry(benchmark::State& state) {
-    const std::int64_t entries = state.range(0);
-    const std::string done = done_text(entries);
-    const EntrySet set = index_entries(done);
-    std::vector<std::string> names;
+// One done-list entry looked up among 64 asked names: nearly always a miss,
+// told by one bit.
+void BM_FindEntry(benchmark::State& state) {
+    std::string text;
+    for (std::int64_t i = 0; i < 64; ++i) text += name_of(i * 15625) + "\n";
+    const EntrySet set = index_entries(text);
+    std::vector<std::string> entries;
     std::mt19937 rng(3);
-    for (int i = 0; i < 4096; ++i) names.push_back(name_of(static_cast<std::int64_t>(rng() % (2 * entries))));
+    for (int i = 0; i < 4096; ++i) entries.push_back(name_of(static_cast<std::int64_t>(rng() % 1000000)));
     std::size_t next = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(contains_entry(set, names[next++ & 4095]));
+    for (auto _ : state) benchmark::DoNotOptimize(find_entry(set, entries[next++ & 4095]));
 }
-BENCHMARK(BM_ContainsEntry)->Arg(1000000);
+BENCHMARK(BM_FindEntry);
 
 }  // namespace
 

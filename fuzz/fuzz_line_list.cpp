@@ -83,6 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::size_t> ends = line_end_offsets(text);
     const std::uint64_t count = lotpick::count_line_ends(text);
     if (count != ends.size() || count != reference_count(text)) std::abort();
+    // A piece counted past the byte before it, as the list is read.
+    const std::size_t from = length > 0 ? static_cast<std::uint16_t>(k) % length : 0;
+    std::uint64_t after = 0;
+    for (const std::size_t end : ends) after += end >= from;
+    if (lotpick::count_line_ends(text, from) != after) std::abort();
 
     const auto n = static_cast<std::int64_t>(count);
     for (const std::int64_t index : {std::int64_t{k}, n, n + 1, std::numeric_limits<std::int64_t>::max(),

@@ -1,14 +1,17 @@
-// Fuzz target for the table that later attempts read their names from: for
-// every generator output, the table must give the very name a walk from the
-// start of the list gives for the index that output scales to.
+// Fuzz target for where attempts read their names from: for every generator
+// output, the table must give the very name a walk from the start of the list
+// gives for the index that output scales to, and the first attempts' names,
+// read from their stretches, must be the walk's for every index.
 //
 // Input: the list text.
 
 #include "line_list.h"
 #include "line_table.h"
+#include "list_file.h"
 #include "platform/platform.h"
 #include "random_draw.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -37,23 +40,55 @@ std::string_view reference_line(std::string_view text, const std::vector<std::si
     return text.substr(start, end - start);
 }
 
+// A name as the list reads it must be the reference's: the same length, the
+// same bytes when it fits, the same line.
+void check_name(std::string_view text, const std::vector<std::size_t>& ends, const lotpick::FoundNames& found,
+                const lotpick::ListName& name, std::int64_t k) {
+    const std::string_view expected = reference_line(text, ends, k);
+    if (name.size != expected.size()) std::abort();
+    if (expected.size() <= lotpick::max_name_length && lotpick::text_of(found, name) != expected) std::abort();
+    // Line ends before the name's offset, found by halving: the ends are in order.
+    const auto offset = static_cast<std::size_t>(expected.data() - text.data());
+    const auto line = static_cast<std::uint64_t>(std::lower_bound(ends.begin(), ends.end(), offset) - ends.begin()) + 1;
+    if (name.line != line) std::abort();
+}
+
+// The list as a run has it, read from memory: stretch, piece and the split
+// into halves are as small as the input's size makes them.
+lotpick::ScannedList scanned_from(std::string_view bytes) {
+    lotpick::TextSource source;
+    source.whole.bytes = lotpick::platform::allocate_zeroed(bytes.size() + 1);
+    if (!source.whole.bytes) std::abort();
+    if (!bytes.empty()) std::memcpy(source.whole.bytes.get(), bytes.data(), bytes.size());
+    source.whole.size = source.size = bytes.size();
+    const std::size_t stretch = 1 + bytes.size() % 13;
+    return lotpick::scan_list(std::move(source), lotpick::ListReading{stretch * (1 + bytes.size() % 5), stretch, 2});
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // The text as the loader hands it over: exactly sized, one zero byte after.
-    const lotpick::platform::Block block = lotpick::platform::allocate_zeroed(size + 1);
-    if (!block) return 0;
-    if (size > 0) std::memcpy(block.get(), data, size);
-    const std::string_view text(block.get(), size);
-
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const lotpick::ScannedList scanned = scanned_from(bytes);
+    if (!scanned.list || scanned.list->utf16 != lotpick::is_utf16_text(bytes)) std::abort();
+    if (scanned.list->utf16) return 0;
+    // Names come from the text past a byte order mark.
+    const std::string_view text = lotpick::without_byte_order_mark(bytes);
     const std::vector<std::size_t> ends = line_end_offsets(text);
+    if (scanned.list->line_ends != ends.size()) std::abort();
     const auto n = static_cast<std::int32_t>(ends.size());
-    const lotpick::LineTable table = lotpick::index_drawable_lines(text, n);
-    if (table.names.size() != lotpick::generator_outputs) std::abort();
-    for (std::uint32_t r = 0; r < lotpick::generator_outputs; ++r) {
-        const std::string_view expected = reference_line(text, ends, lotpick::scale_to_index(r, n));
-        // Same bytes at the same place: the name must point into the text.
-        if (table.names[r].data() != expected.data() || table.names[r].size() != expected.size()) std::abort();
-    }
+
+    const lotpick::LineTable table = lotpick::index_drawable_lines(*scanned.list, n);
+    if (table.failure || table.selected.size() != lotpick::generator_outputs) std::abort();
+    for (std::uint32_t r = 0; r < lotpick::generator_outputs; ++r)
+        check_name(text, ends, table, lotpick::name_selected(table, r), lotpick::scale_to_index(r, n));
+
+    // And the first attempts' names for indexes from the last down.
+    std::vector<std::int32_t> indexes;
+    for (std::int32_t k = n + 2; k >= 0 && indexes.size() < 300; --k) indexes.push_back(k);
+    const lotpick::FoundNames found = lotpick::find_names(*scanned.list, indexes);
+    if (found.failure) std::abort();
+    for (std::size_t i = 0; i < indexes.size(); ++i)
+        check_name(text, ends, found, lotpick::name_selected(found, i), indexes[i]);
     return 0;
 }

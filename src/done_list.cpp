@@ -1,25 +1,234 @@
-// The done list: loading its entries once per run and recording picks.
+// The done list: its entries read in pieces and looked up among the names a
+// run asks about, and the record of picks. A long done list is never held in
+// memory, and never indexed: the names asked about are, a few of them or at
+// most one for each generator output.
 
 #include "done_list.h"
 
+#include "byte_scan.h"
+#include "entry_set.h"
+#include "halves.h"
 #include "line_list.h"
 
-namespace lotpick {
+#include <algorithm>
+#include <bit>
+#include <functional>
+#include <utility>
 
-DoneList load_done_list(const std::string& path) {
-    platform::Loaded loaded = platform::read_file(path, platform::Reading::done_list);
+namespace lotpick {
+namespace {
+
+using platform::Failure;
+
+constexpr std::size_t no_entry = static_cast<std::size_t>(-1);
+
+// The names asked about, as the entries of a text of their own: one LF after
+// each name that can be an entry at all.
+struct Asked {
+    std::string text;
+    EntrySet set;
+    std::vector<std::size_t> entry;  // for each name: the offset of its entry in text, or no_entry
+};
+
+bool can_be_entry(std::string_view name) {
+    return !name.empty() && name.size() <= max_name_length && name_end(name, 0) == name.size();
+}
+
+// Built in place: the set views the text.
+void ask_about(Asked& asked, std::span<const std::string_view> names) {
+    for (const std::string_view name : names) {
+        if (!can_be_entry(name)) continue;
+        asked.text.append(name);
+        asked.text.push_back('\n');
+    }
+    asked.set = index_entries(asked.text);
+    // Names asked twice share the entry that came first.
+    for (const std::string_view name : names)
+        asked.entry.push_back(can_be_entry(name) ? find_entry(asked.set, name).value_or(no_entry) : no_entry);
+}
+
+// The lines that start in one half of the list, and what their entries hit.
+struct Half {
+    std::uint64_t from = 0;  // the first line start of the half
+    std::uint64_t to = 0;    // lines from here on are the next half's
+    std::vector<bool> hit;   // by offset in Asked::text
+    std::optional<Failure> failure;
+};
+
+// Moves `at` just past the first line break at or after it, or to the end of
+// the list: over the rest of a line too long to be an entry, or past its zero
+// byte.
+std::optional<Failure> skip_line(const DoneList& done, std::uint64_t& at, std::string& piece) {
+    const std::uint64_t size = done.source->size;
+    while (at < size) {
+        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, size - at)));
+        if (std::optional<Failure> failure = read_bytes(*done.source, at, piece.data(), piece.size())) return failure;
+        const auto found = std::find_if(piece.begin(), piece.end(), is_line_break);
+        at += static_cast<std::uint64_t>(found - piece.begin());
+        if (found != piece.end()) {
+            ++at;
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+// Where the lines of a piece stand while its CR, LF and zero bytes are
+// taken in order.
+struct LineScan {
+    std::size_t start = 0;  // of the line being read, whose entry is not yet cut
+    bool in_line = true;    // false from a zero byte up to the line's break
+};
+
+// The byte at `end` ends a name: the line's entry, when it has not been cut
+// already, is the bytes before it; a line break starts the next line, past
+// the LF of a CR LF pair, which the marks may leave out.
+template <class Visit>
+void end_entry(std::string_view piece, std::size_t end, LineScan& scan, Visit& visit) {
+    if (scan.in_line && end > scan.start && end - scan.start <= max_name_length)
+        visit(piece.substr(scan.start, end - scan.start));
+    scan.in_line = is_line_break(piece[end]);
+    if (scan.in_line) scan.start = end + 1 + (piece[end] == '\r' && end + 1 < piece.size() && piece[end + 1] == '\n');
+}
+
+// The entries of the whole lines in `piece`, which starts at a line start,
+// each cut at its first zero byte; empty ones and ones too long to be asked
+// about are passed over. The ends of names are marked a piece at a time, and
+// only there is the piece looked at byte by byte. Returns where the line the
+// piece ends in starts; `rest` tells when that is past its zero byte instead.
+template <class Visit>
+std::size_t visit_lines(std::string_view piece, bool piece_ends_list, std::vector<std::uint64_t>& marks, Visit& visit,
+                        bool& rest) {
+    LineScan scan;
+    const std::size_t blocks = piece.size() / scan_block;
+    marks.resize(blocks);
+    mark_name_ends(piece.data(), blocks, marks.data());
+    for (std::size_t block = 0; block < blocks; ++block)
+        for (std::uint64_t word = marks[block]; word != 0; word &= word - 1)
+            end_entry(piece, block * scan_block + static_cast<std::size_t>(std::countr_zero(word)), scan, visit);
+    for (std::size_t at = blocks * scan_block; at < piece.size(); ++at)
+        if (ends_name(piece[at])) end_entry(piece, at, scan, visit);
+    rest = !scan.in_line;
+    if (piece_ends_list) {
+        if (scan.in_line && piece.size() > scan.start && piece.size() - scan.start <= max_name_length)
+            visit(piece.substr(scan.start));
+        return piece.size();
+    }
+    return scan.in_line ? scan.start : piece.size();
+}
+
+// Looks up every entry of the half's lines among the asked names.
+void search_half(const DoneList& done, const Asked& asked, Half& half) {
+    const std::uint64_t size = done.source->size;
+    std::string piece;
+    std::vector<std::uint64_t> marks;
+    // The bit is tested before anything else: most entries are told by it
+    // alone, and for them no optional result is made.
+    auto visit = [&](std::string_view entry) {
+        if (!may_be_entry(asked.set, entry)) return;
+        if (const std::optional<std::size_t> at = find_marked_entry(asked.set, entry)) half.hit[*at] = true;
+    };
+    for (std::uint64_t at = half.from; at < half.to && at < size;) {
+        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, size - at)));
+        if ((half.failure = read_bytes(*done.source, at, piece.data(), piece.size()))) return;
+        bool rest = false;
+        const std::size_t kept = visit_lines(piece, at + piece.size() >= size, marks, visit, rest);
+        if (kept > 0 && !rest) {
+            at += kept;
+            continue;
+        }
+        // A line as long as a whole piece, or the tail after a zero byte: its
+        // entry is already decided.
+        at += kept;
+        if ((half.failure = skip_line(done, at, piece))) return;
+    }
+}
+
+// The halves meet at the first line start at or after the middle.
+std::optional<Failure> split_halves(const DoneList& done, Half (&halves)[2]) {
+    const std::uint64_t size = done.source->size;
+    halves[0].from = done.text_start;
+    halves[0].to = halves[1].from = halves[1].to = size;
+    if (size - done.text_start < std::max<std::uint64_t>(done.reading.halves_from, 2)) return std::nullopt;
+    std::uint64_t middle = done.text_start + (size - done.text_start) / 2;
+    char before = 0;
+    if (std::optional<Failure> failure = read_bytes(*done.source, middle - 1, &before, 1)) return failure;
+    std::string piece;
+    if (!is_line_break(before))
+        if (std::optional<Failure> failure = skip_line(done, middle, piece)) return failure;
+    halves[0].to = halves[1].from = middle;
+    return std::nullopt;
+}
+
+// Every entry of the list looked up among the asked names, in two halves at
+// once when the list is long.
+std::optional<Failure> search(const DoneList& done, const Asked& asked, Half (&halves)[2]) {
+    for (Half& half : halves) half.hit.assign(asked.text.size(), false);
+    if (!done.source || asked.text.empty()) return std::nullopt;
+    if (std::optional<Failure> failure = split_halves(done, halves)) return failure;
+    if (halves[1].from < halves[1].to) run_halves([&](int half) { search_half(done, asked, halves[half]); });
+    else search_half(done, asked, halves[0]);
+    return halves[0].failure ? halves[0].failure : halves[1].failure;
+}
+
+}  // namespace
+
+DoneList open_done_list(const std::string& path, const DoneReading& reading) {
     DoneList done;
-    if (loaded.buffer) done.text = std::move(*loaded.buffer);
-    else if (!loaded.missing) done.failure = std::move(loaded.failure);
-    done.entries = index_entries(without_byte_order_mark(done.text.view()));
+    done.reading = reading;
+    // Room for a whole line that could be an entry: a line that does not end
+    // inside a piece is too long to be one.
+    done.reading.piece = std::max(reading.piece, min_done_piece);
+    OpenedSource opened = open_source(path, platform::Reading::done_list);
+    if (!opened.source) {
+        if (!opened.missing) done.failure = std::move(opened.failure);
+        return done;
+    }
+    done.source = std::move(opened.source);
+    char start[3];
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(3, done.source->size));
+    if (std::optional<Failure> failure = read_bytes(*done.source, 0, start, length)) {
+        done.failure = std::move(failure);
+        done.source.reset();
+        return done;
+    }
+    const std::string_view text(start, length);
+    done.text_start = text.size() - without_byte_order_mark(text).size();
     return done;
 }
 
-bool is_done(std::string_view name, const DoneList& done) {
-    return name.empty() || contains_entry(done.entries, name);
+std::vector<bool> find_done(DoneList& done, std::span<const std::string_view> names) {
+    Asked asked;
+    ask_about(asked, names);
+    Half halves[2];
+    std::optional<Failure> failure = search(done, asked, halves);
+    if (failure) {
+        done.failure = std::move(failure);
+        close_done_list(done);
+    }
+    std::vector<bool> verdicts;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::size_t entry = asked.entry[i];
+        const bool hit = !failure && entry != no_entry && (halves[0].hit[entry] || halves[1].hit[entry]);
+        verdicts.push_back(names[i].empty() || hit);
+    }
+    return verdicts;
 }
 
-std::optional<platform::Failure> append_done(const std::string& path, std::string_view name) {
+void read_through(DoneList& done) {
+    std::string piece;
+    for (std::uint64_t at = 0; done.source && at < done.source->size; at += piece.size()) {
+        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, done.source->size - at)));
+        if (std::optional<Failure> failure = read_bytes(*done.source, at, piece.data(), piece.size())) {
+            done.failure = std::move(failure);
+            close_done_list(done);
+        }
+    }
+}
+
+void close_done_list(DoneList& done) { done.source.reset(); }
+
+std::optional<Failure> append_done(const std::string& path, std::string_view name) {
     return platform::append_record(path, name);
 }
 

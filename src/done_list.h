@@ -2,29 +2,54 @@
 // of the current directory.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "entry_set.h"
+#include "line_list.h"
 #include "platform/platform.h"
+#include "text_source.h"
 
 namespace lotpick {
 
-struct DoneList {
-    platform::Buffer text;  // owns the bytes the entries view
-    EntrySet entries;       // the non-empty entries of text
-    std::optional<platform::Failure> failure;  // the list exists but could not be read
+// How the done list is read: in pieces of `piece` bytes (at least
+// min_done_piece), in two halves side by side from `halves_from` bytes on.
+// Tests choose small sizes.
+inline constexpr std::size_t min_done_piece = max_name_length + 1;
+
+struct DoneReading {
+    std::size_t piece = std::size_t{256} << 10;
+    std::uint64_t halves_from = std::uint64_t{4} << 20;
 };
 
-// The done list of the current directory. A list that cannot be read counts
-// as empty, and says why unless there is none: a first run has none.
-DoneList load_done_list(const std::string& path);
+struct DoneList {
+    std::optional<TextSource> source;  // while open, no run appends to the list
+    std::uint64_t text_start = 0;      // 3 past a UTF-8 byte order mark, else 0
+    std::optional<platform::Failure> failure;  // the list exists but could not be read
+    DoneReading reading;
+};
 
-// A name is done when it is empty or equals a whole entry: the bytes of a line
-// up to its first zero byte. Part of an entry is not enough: with
-// "pics/sunset.jpg" recorded, "sunset.jpg" is still new.
-bool is_done(std::string_view name, const DoneList& done);
+// Opens the done list of the current directory. A list that cannot be read
+// counts as empty, and says why unless there is none: a first run has none.
+DoneList open_done_list(const std::string& path, const DoneReading& reading = {});
+
+// Whether each of `names` is done: empty, or equal to a whole entry, the
+// bytes of a line up to its first zero byte. Part of an entry is not enough:
+// with "pics/sunset.jpg" recorded, "sunset.jpg" is still new. One pass over
+// the list whatever the number of names; names longer than max_name_length,
+// which no run asks about, count as new. A list that fails to read counts as
+// empty from then on, and says why in `failure`.
+std::vector<bool> find_done(DoneList& done, std::span<const std::string_view> names);
+
+// Reads the list to its end without asking about any name, to learn whether
+// it can be read.
+void read_through(DoneList& done);
+
+// Lets other runs append again.
+void close_done_list(DoneList& done);
 
 // Records a pick at the end of the done list file.
 std::optional<platform::Failure> append_done(const std::string& path, std::string_view name);

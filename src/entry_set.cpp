@@ -24,8 +24,10 @@ std::uint64_t mix(std::uint64_t h) {
     return h ^ (h >> 33);
 }
 
+// Sixteen bytes at a time up to the name's end, and byte by byte only past a
+// zero byte in it.
 std::size_t line_end(std::string_view text, std::size_t start) {
-    std::size_t end = start;
+    std::size_t end = name_end(text, start);
     while (end < text.size() && !is_line_break(text[end])) ++end;
     return end;
 }
@@ -42,6 +44,12 @@ std::string_view entry_of(std::string_view text, std::size_t start, std::size_t 
 std::size_t capacity_for(std::size_t entries) { return std::bit_ceil(entries + entries / 2 + 16); }
 
 std::uint64_t* words(const EntrySet& set) { return reinterpret_cast<std::uint64_t*>(set.slots.get()); }
+
+void mark(EntrySet& set, std::string_view entry) {
+    const std::uint64_t bit = quick_key(entry) >> set.mark_shift;
+    set.marks[bit / 8] = static_cast<char>(set.marks[bit / 8] | (1 << (bit % 8)));
+}
+
 
 // The entry at `offset` equals `name`: the text has no line break or zero
 // byte inside a name that has none, so a match up to the name's length that
@@ -93,7 +101,10 @@ void insert_entries(EntrySet& set) {
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = line_end(text, start);
         const std::string_view entry = entry_of(text, start, end);
-        if (!entry.empty()) batch[count++] = {start, entry, hash_bytes(entry), 0};
+        if (!entry.empty()) {
+            batch[count++] = {start, entry, hash_bytes(entry), 0};
+            mark(set, entry);
+        }
         if (count == batch_size) insert_batch(set, batch, std::exchange(count, 0));
         start = end + 1;
     }
@@ -101,13 +112,28 @@ void insert_entries(EntrySet& set) {
 }
 
 // The answer without a table, for when there was no memory for one.
-bool walk_contains(std::string_view text, std::string_view name) {
+std::optional<std::size_t> walk_find(std::string_view text, std::string_view name) {
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = line_end(text, start);
-        if (entry_of(text, start, end) == name) return true;
+        if (entry_of(text, start, end) == name) return start;
         start = end + 1;
     }
-    return false;
+    return std::nullopt;
+}
+
+// The bytes from `at` to the end, fewer than eight: past eight bytes read as
+// the last word with the bytes already hashed shifted out, so that no copy of
+// a varying length is called for.
+std::uint64_t tail_word(std::string_view bytes, std::size_t at) {
+    const std::size_t rest = bytes.size() - at;
+    std::uint64_t tail = 0;
+    if (rest == 0) return 0;
+    if (bytes.size() < 8) {
+        std::memcpy(&tail, bytes.data() + at, rest);
+        return tail;
+    }
+    std::memcpy(&tail, bytes.data() + bytes.size() - 8, 8);
+    return std::endian::native == std::endian::little ? tail >> (8 * (8 - rest)) : tail << (8 * (8 - rest));
 }
 
 }  // namespace
@@ -120,9 +146,7 @@ std::uint64_t hash_bytes(std::string_view bytes) {
         std::memcpy(&word, bytes.data() + at, 8);
         h = std::rotl((h ^ word) * multiplier, 29);
     }
-    std::uint64_t tail = 0;
-    std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
-    return mix(h ^ tail);
+    return mix(h ^ tail_word(bytes, at));
 }
 
 EntrySet index_entries(std::string_view text) {
@@ -133,8 +157,12 @@ EntrySet index_entries(std::string_view text) {
     // Every entry but the first follows at least one line end.
     const std::size_t capacity = capacity_for(static_cast<std::size_t>(count_line_ends(text)) + 1);
     set.slots = platform::allocate_zeroed(capacity * sizeof(std::uint64_t));
-    if (!set.slots) return set;
+    set.marks = platform::allocate_zeroed(capacity * 2);
+    if (!set.slots || !set.marks) return set;
     set.capacity = capacity;
+    // Sixteen bits for each slot, and at least one and a half slots for each
+    // entry: a name that is no entry hits a set bit one time in 24 at most.
+    set.mark_shift = 64u - static_cast<unsigned>(std::countr_zero(capacity * 16));
     insert_entries(set);
     return set;
 }
@@ -143,8 +171,14 @@ bool contains_entry(const EntrySet& set, std::string_view name) {
     if (name.empty()) return false;
     for (const char byte : name)
         if (ends_name(byte)) return false;
-    if (set.capacity == 0) return walk_contains(set.text, name);
-    return find_slot(set, name, hash_bytes(name)) != 0;
+    return find_entry(set, name).has_value();
+}
+
+std::optional<std::size_t> find_marked_entry(const EntrySet& set, std::string_view name) {
+    if (set.capacity == 0) return walk_find(set.text, name);
+    const std::uint64_t slot = find_slot(set, name, hash_bytes(name));
+    if (slot == 0) return std::nullopt;
+    return static_cast<std::size_t>((slot & set.offset_mask) - 1);
 }
 
 }  // namespace lotpick

@@ -1,8 +1,15 @@
 // List files: the line-end rule and the walk from a pick index to a name.
 // Lists can hold millions of lines, so the counting runs over whole blocks
-// that the compiler turns into vector compares.
+// of bytes in byte_scan's vector loop.
 
 #include "line_list.h"
+
+#include "byte_scan.h"
+#include "byte_vectors.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace lotpick {
 namespace {
@@ -10,9 +17,10 @@ namespace {
 constexpr unsigned char cr = '\r';
 constexpr unsigned char lf = '\n';
 
-// A multiple of every vector width in use, and small enough that a per-block
-// count fits one byte.
-constexpr std::size_t block = 64;
+// How far skip_line_ends goes at a time before it looks closer: a few lines
+// of a list, for a table whose names lie a few dozen lines apart.
+constexpr std::size_t skip_run = 16 * scan_block;
+constexpr std::uint64_t skip_run_lines = 16;
 
 const unsigned char* bytes_of(std::string_view text) {
     return reinterpret_cast<const unsigned char*>(text.data());
@@ -22,14 +30,13 @@ bool is_line_end_at(std::string_view text, std::size_t i) {
     return text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'));
 }
 
-// Line ends among the `block` bytes at p; p[-1] must be readable. Written as
-// one branch-free byte loop with a one-byte sum so that it vectorises at -O2.
-unsigned line_ends_in_block(const unsigned char* p) {
-    const unsigned char* before = p - 1;
-    unsigned char sum = 0;
-    for (std::size_t i = 0; i < block; ++i)
-        sum = static_cast<unsigned char>(sum + ((p[i] == cr) | ((p[i] == lf) & (before[i] != cr))));
-    return sum;
+using vectors::Bytes16;
+using Words2 = std::uint64_t __attribute__((vector_size(16)));
+
+// Where the first marked byte of a word of compare results stands in memory.
+std::size_t first_marked_byte(std::uint64_t marks) {
+    const int bits = std::endian::native == std::endian::little ? std::countr_zero(marks) : std::countl_zero(marks);
+    return static_cast<std::size_t>(bits) / 8;
 }
 
 }  // namespace
@@ -45,13 +52,16 @@ std::string_view without_byte_order_mark(std::string_view text) {
 
 bool is_utf16_text(std::string_view text) { return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"); }
 
-std::uint64_t count_line_ends(std::string_view text) {
-    if (text.empty()) return 0;
+std::uint64_t count_line_ends(std::string_view text) { return count_line_ends(text, 0); }
+
+std::uint64_t count_line_ends(std::string_view text, std::size_t from) {
+    if (from >= text.size()) return 0;
     // Byte 0 has no byte before it, so the blocks start at byte 1.
-    std::uint64_t count = is_line_end_at(text, 0) ? 1 : 0;
-    std::size_t at = 1;
-    for (; at + block <= text.size(); at += block) count += line_ends_in_block(bytes_of(text) + at);
-    for (; at < text.size(); ++at) count += is_line_end_at(text, at) ? 1 : 0;
+    std::uint64_t count = from == 0 && is_line_end_at(text, 0) ? 1 : 0;
+    std::size_t at = from == 0 ? 1 : from;
+    const std::size_t blocks_end = at + (text.size() - at) / scan_block * scan_block;
+    count += count_line_ends_in_blocks(bytes_of(text), at, blocks_end);
+    for (at = blocks_end; at < text.size(); ++at) count += is_line_end_at(text, at) ? 1 : 0;
     return count;
 }
 
@@ -63,23 +73,38 @@ std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_
         if (is_line_end_at(text, 0) && --count == 0) return 1;
         at = 1;
     }
-    // Whole blocks that end before the wanted line end are passed by count.
-    for (; at + block <= text.size(); at += block) {
-        const unsigned in_block = line_ends_in_block(bytes_of(text) + at);
-        if (in_block >= count) break;
-        count -= in_block;
+    // Runs of blocks, while the wanted line end is far, then blocks that end
+    // before it are passed by count; only the last block is walked byte by
+    // byte.
+    for (const std::size_t step : {skip_run, scan_block}) {
+        for (; at + step <= text.size() && (step == scan_block || count > skip_run_lines); at += step) {
+            const std::uint64_t in_step = count_line_ends_in_blocks(bytes_of(text), at, at + step);
+            if (in_step >= count) break;
+            count -= in_step;
+        }
     }
     for (; at < text.size(); ++at)
         if (is_line_end_at(text, at) && --count == 0) return at + 1;
     return text.size();
 }
 
+std::size_t name_end(std::string_view text, std::size_t from) {
+    std::size_t at = from;
+    for (; at + sizeof(Bytes16) <= text.size(); at += sizeof(Bytes16)) {
+        Bytes16 bytes;
+        std::memcpy(&bytes, text.data() + at, sizeof(Bytes16));
+        const auto ends = reinterpret_cast<Words2>((bytes == cr) | (bytes == lf) | (bytes == 0));
+        if (ends[0] != 0) return at + first_marked_byte(ends[0]);
+        if (ends[1] != 0) return at + 8 + first_marked_byte(ends[1]);
+    }
+    while (at < text.size() && !ends_name(text[at])) ++at;
+    return at;
+}
+
 std::string_view name_at(std::string_view text, std::size_t line_start) {
     std::size_t start = line_start < text.size() ? line_start : text.size();
     while (start < text.size() && is_line_break(text[start])) ++start;
-    std::size_t end = start;
-    while (end < text.size() && !ends_name(text[end])) ++end;
-    return text.substr(start, end - start);
+    return text.substr(start, name_end(text, start) - start);
 }
 
 std::string_view copy_line(std::string_view text, std::int64_t k) {

@@ -6,8 +6,9 @@
 #include "command_line.h"
 #include "destination.h"
 #include "done_list.h"
+#include "draw_plan.h"
 #include "line_list.h"
-#include "line_table.h"
+#include "list_file.h"
 #include "platform/platform.h"
 #include "random_draw.h"
 #include "version.h"
@@ -69,66 +70,12 @@ void print_redraw(const Console& console, std::int32_t index) {
     flush_line(console);
 }
 
-struct Attempt {
-    std::int32_t index = 0;
-    std::uint32_t output = 0;  // the generator output the index came from
-    std::string_view name;
-};
-
-// What each generator output selects and whether that name is done, worked
-// out when first needed. A fresh pick costs one walk to its line; a run of a
-// million redraws walks the list once and tests each distinct name once.
-struct DrawMemo {
-    std::string_view text;
-    std::int32_t n = 0;
-    LineTable lines;                // filled when a later attempt needs a name
-    std::vector<std::int8_t> done;  // by output: -1 untested, else 0 or 1
-};
-
-std::string_view drawn_name(DrawMemo& memo, const Attempt& attempt, std::int32_t attempts) {
-    if (attempts == 1) return copy_line(memo.text, attempt.index);
-    if (memo.lines.names.empty()) memo.lines = index_drawable_lines(memo.text, memo.n);
-    return memo.lines.names[attempt.output];
-}
-
-// Only the small table of verdicts is touched for an output already found
-// done: the redraws of a nearly done list stay in the cache.
-bool is_known_done(const DrawMemo& memo, std::uint32_t r) { return !memo.done.empty() && memo.done[r] == 1; }
-
-bool is_drawn_done(DrawMemo& memo, std::uint32_t r, std::string_view name, const DoneList& done) {
-    if (memo.done.empty()) memo.done.assign(generator_outputs, -1);
-    if (memo.done[r] < 0) memo.done[r] = is_done(name, done) ? 1 : 0;
-    return memo.done[r] == 1;
-}
-
-// Draws until a name is not done, at most n times and at least once; when
-// every draw hits a done name, the last one stands. Empty when a drawn line
-// is too long to be a name.
-std::optional<Attempt> draw_until_new(std::string_view text, std::int32_t n, const DoneList& done,
-                                      const std::string& list_path, const Console& console) {
-    DrawMemo memo{text, n, {}, {}};
-    Attempt attempt;
-    std::int32_t attempts = 0;
-    bool named = false;  // attempt.name belongs to the latest attempt
-    do {
-        ++attempts;
-        attempt.output = next_random();
-        attempt.index = scale_to_index(attempt.output, n);
-        named = !is_known_done(memo, attempt.output);
-        if (named) {
-            attempt.name = drawn_name(memo, attempt, attempts);
-            if (attempt.name.size() > max_name_length) {
-                const auto line = line_number_at(text, static_cast<std::size_t>(attempt.name.data() - text.data()));
-                report(console, "name too long in line " + std::to_string(line) + " of", list_path,
-                       too_long_reason(attempt.name.size()));
-                return std::nullopt;
-            }
-            if (!is_drawn_done(memo, attempt.output, attempt.name, done)) return attempt;
-        }
-        print_redraw(console, attempt.index);
-    } while (attempts < n);
-    if (!named) attempt.name = drawn_name(memo, attempt, attempts);
-    return attempt;
+// The redraw lines of a plan: the generator seeded again gives the same
+// indexes, so none of them had to be kept.
+void print_redraws(const Console& console, std::uint32_t seed, std::int32_t n, std::int32_t redraws) {
+    seed_generator(seed);
+    const platform::StreamHold hold(console.out);
+    for (std::int32_t i = 0; i < redraws; ++i) print_redraw(console, draw_pick_index(n));
 }
 
 // LOTPICK_SEED, when set and not empty, replaces the clock. False after a
@@ -156,12 +103,11 @@ bool fits_destination(const std::string& target, const Console& console) {
 }
 
 // The record comes before the copy, and stays when the copy fails.
-int record_and_copy(std::int32_t n, const Attempt& pick, const std::string& target, const std::string& done_path,
+int record_and_copy(std::int32_t n, const DrawPlan& pick, const std::string& target, const std::string& done_path,
                     const Console& console) {
-    const std::string name(pick.name);
-    const auto record_failure = append_done(done_path, name);
-    const auto copy_failure = platform::copy_file_atomically(name, target);
-    std::fprintf(console.out, "%d files picked %d\n%s\n", n, pick.index, name.c_str());
+    const auto record_failure = append_done(done_path, pick.name);
+    const auto copy_failure = platform::copy_file_atomically(pick.name, target);
+    std::fprintf(console.out, "%d files picked %d\n%s\n", n, pick.index, pick.name.c_str());
     flush_line(console);
 
     int status = picked;
@@ -170,51 +116,98 @@ int record_and_copy(std::int32_t n, const Attempt& pick, const std::string& targ
         status = incomplete;
     }
     if (copy_failure) {
-        report(console, "cannot copy '" + name + "' to", target, copy_failure->reason);
+        report(console, "cannot copy '" + pick.name + "' to", target, copy_failure->reason);
         status = incomplete;
     }
     return status;
 }
 
-int pick_from_list(const std::string& list_path, const std::string& destination,
-                   std::optional<std::uint32_t> fixed_seed, const DoneList& done, const std::string& done_path,
-                   const Console& console) {
-    const platform::Loaded list = load_text_file(list_path);
-    if (!list.buffer) {
-        std::fprintf(console.out, "File: %s not found", list_path.c_str());
-        report(console, "cannot read list", list_path, list.failure.reason);
-        return refused;
-    }
-    if (is_utf16_text(list.buffer->view())) {
+void report_done_failure(const Console& console, const std::string& done_path, const DoneList& done) {
+    report(console, "cannot read done list", done_path, done.failure->reason);
+}
+
+// A list that cannot be used is told only once the done list is read to its
+// end, so that what is wrong with the done list comes first, as it always has.
+void refuse_list(const Console& console, DoneList& done, const std::string& done_path) {
+    const bool failed_before = done.failure.has_value();
+    read_through(done);
+    if (!failed_before && done.failure) report_done_failure(console, done_path, done);
+    close_done_list(done);
+}
+
+int report_unreadable_list(const Console& console, const std::string& list_path, const platform::Failure& failure,
+                           DoneList& done, const std::string& done_path) {
+    refuse_list(console, done, done_path);
+    std::fprintf(console.out, "File: %s not found", list_path.c_str());
+    report(console, "cannot read list", list_path, failure.reason);
+    return refused;
+}
+
+// The line ends of a list that can be drawn from, or nothing after telling
+// why it cannot.
+std::optional<std::int32_t> usable_line_ends(const ListFile& list, const std::string& list_path, DoneList& done,
+                                             const std::string& done_path, const Console& console) {
+    if (list.utf16) {
+        refuse_list(console, done, done_path);
         report(console, "cannot read UTF-16 list", list_path,
                "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
-        return refused;
+        return std::nullopt;
     }
-    const std::string_view text = without_byte_order_mark(list.buffer->view());
-    const std::uint64_t line_ends = count_line_ends(text);
-    if (line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+    if (list.line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+        refuse_list(console, done, done_path);
         report(console, "list too large", list_path, "more than 2147483647 line ends");
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(list.line_ends);
+}
+
+// The draws, worked out in full before the first is printed. A done list
+// that fails halfway counts as empty, as if it had failed at once.
+DrawPlan plan_run(const ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done, const std::string& done_path,
+                  const Console& console) {
+    const bool failed_before = done.failure.has_value();
+    DrawPlan plan = plan_draws(list, n, seed, done);
+    if (!failed_before && done.failure) {
+        report_done_failure(console, done_path, done);
+        plan = plan_draws(list, n, seed, done);
+    }
+    return plan;
+}
+
+int pick_from_list(const std::string& list_path, const std::string& destination,
+                   std::optional<std::uint32_t> fixed_seed, ScannedList& scanned, DoneList& done,
+                   const std::string& done_path, const Console& console) {
+    if (!scanned.list) return report_unreadable_list(console, list_path, scanned.failure, done, done_path);
+    ListFile& list = *scanned.list;
+    const std::optional<std::int32_t> n = usable_line_ends(list, list_path, done, done_path, console);
+    if (!n) return refused;
+    // Seeded only once the list is in, so the time a load takes varies it.
+    const std::uint32_t seed = fixed_seed ? *fixed_seed : platform::tick_count();
+    const DrawPlan pick = plan_run(list, *n, seed, done, done_path, console);
+    if (pick.list_failure) return report_unreadable_list(console, list_path, *pick.list_failure, done, done_path);
+    close_done_list(done);
+    print_redraws(console, seed, *n, pick.redraws);
+    if (pick.size > max_name_length) {
+        report(console, "name too long in line " + std::to_string(pick.line) + " of", list_path,
+               too_long_reason(pick.size));
         return refused;
     }
-    const auto n = static_cast<std::int32_t>(line_ends);
-    // Seeded only once the list is in, so the time a load takes varies it.
-    seed_generator(fixed_seed ? *fixed_seed : platform::tick_count());
-
-    const std::optional<Attempt> pick = draw_until_new(text, n, done, list_path, console);
-    if (!pick) return refused;
-    const std::string target = derive_destination(destination, pick->name);
+    const std::string target = derive_destination(destination, pick.name);
     if (!fits_destination(target, console)) return refused;
-    return record_and_copy(n, *pick, target, done_path, console);
+    return record_and_copy(*n, pick, target, done_path, console);
 }
 
 // A done list that is there but cannot be read leaves every name new: the
-// run goes on, but it cannot count as a success.
+// run goes on, but it cannot count as a success. The list is counted before
+// the done list is opened, so that another run's append never waits for a
+// slow list, a pipe say, to come in.
 int pick_and_copy(const std::string& list_path, const std::string& destination,
                   std::optional<std::uint32_t> fixed_seed, const Console& console) {
     const std::string done_path = platform::done_list_path();
-    const DoneList done = load_done_list(done_path);
-    if (done.failure) report(console, "cannot read done list", done_path, done.failure->reason);
-    const int status = pick_from_list(list_path, destination, fixed_seed, done, done_path, console);
+    ScannedList scanned = scan_list(list_path);
+    DoneList done = open_done_list(done_path);
+    if (done.failure) report_done_failure(console, done_path, done);
+    const int status = pick_from_list(list_path, destination, fixed_seed, scanned, done, done_path, console);
     return done.failure && status == picked ? incomplete : status;
 }
 

@@ -6,31 +6,110 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include <span>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace lotpick {
 namespace {
 
 using namespace std::string_view_literals;
 
+// Each name on its own, and all of them in one pass.
+void expect_verdicts(const std::string& path, const std::vector<std::pair<std::string_view, bool>>& cases) {
+    std::vector<std::string_view> names;
+    for (const auto& [name, expected] : cases) {
+        DoneList done = open_done_list(path);
+        EXPECT_EQ(find_done(done, std::span(&name, 1)), std::vector<bool>{expected}) << name;
+        names.push_back(name);
+    }
+    DoneList done = open_done_list(path);
+    const std::vector<bool> verdicts = find_done(done, names);
+    ASSERT_EQ(verdicts.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(verdicts[i], cases[i].second) << cases[i].first;
+}
+
 TEST(IsDone, MatchesWholeEntriesOnlyAndByteForByte) {
     test::ScratchDir scratch;
     test::write_file("DoneList", "pics/sunset.jpg\r\nb.txt\r\nc d\nlast\rz\0ghost\r\nafter\0"sv);
-    const DoneList done = load_done_list("DoneList");
-    const std::pair<std::string_view, bool> cases[] = {
+    expect_verdicts("DoneList", {
         {"pics/sunset.jpg", true}, {"sunset.jpg", false}, {"set.jpg", false}, {"b.txt", true},
         {"B.TXT", false},          {"b.tx", false},       {"c d", true},      {"last", true},
         {"z", true},               {"ghost", false},      {"", true},         {"b.txt\r\nc d", false},
         {"after", true},           {"z\0ghost"sv, false},
-    };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(is_done(name, done), expected) << name;
+    });
 }
 
 TEST(IsDone, WithNoDoneListOnlyTheEmptyNameIsDone) {
     test::ScratchDir scratch;
-    const DoneList done = load_done_list("DoneList");
-    EXPECT_TRUE(is_done("", done));
-    EXPECT_FALSE(is_done("a.txt", done));
+    expect_verdicts("DoneList", {{"", true}, {"a.txt", false}});
+}
+
+// Entries are what lies between CR and LF bytes, up to the first zero byte.
+std::vector<std::string> plain_entries(std::string_view text) {
+    std::vector<std::string> entries(1);
+    bool cut = false;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n') {
+            entries.emplace_back();
+            cut = false;
+        } else if (c == '\0') {
+            cut = true;
+        } else if (!cut) {
+            entries.back() += c;
+        }
+    }
+    return entries;
+}
+
+TEST(FindDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
+    std::mt19937 rng(8);
+    static constexpr std::string_view alphabet("ab\r\n\0", 5);
+    test::ScratchDir scratch;
+    for (int round = 0; round < 60; ++round) {
+        // Lines long and short, some just too long to be an entry.
+        std::string text;
+        while (text.size() < 3000) {
+            const std::size_t length = rng() % 4 == 0 ? 255 + rng() % 8 : rng() % 6;
+            for (std::size_t i = 0; i < length; ++i) text += alphabet[rng() % (i < 250 ? 2 : alphabet.size())];
+            text += alphabet[2 + rng() % 3];
+        }
+        if (round % 5 == 0) text.insert(0, "\xEF\xBB\xBF");
+        test::write_file("DoneList", text);
+        const std::vector<std::string> entries = plain_entries(without_byte_order_mark(text));
+        std::vector<std::string> asked(entries.begin(), entries.end());
+        for (const std::string& entry : entries) asked.push_back(entry + "a");
+        asked.push_back(std::string(259, 'a'));
+        const std::vector<std::string_view> names(asked.begin(), asked.end());
+        for (const DoneReading reading : {DoneReading{1, 2}, DoneReading{300, 1000}, DoneReading{}}) {
+            DoneList done = open_done_list("DoneList", reading);
+            const std::vector<bool> verdicts = find_done(done, names);
+            ASSERT_FALSE(done.failure);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                const bool expected = names[i].empty() ||
+                                      (names[i].size() <= max_name_length &&
+                                       std::find(entries.begin(), entries.end(), names[i]) != entries.end());
+                ASSERT_EQ(verdicts[i], expected)
+                    << testing::PrintToString(names[i]) << " in " << testing::PrintToString(text);
+            }
+        }
+    }
+}
+
+TEST(FindDone, ReadsAsManyTimesAsAsked) {
+    test::ScratchDir scratch;
+    test::write_file("DoneList", "a\r\nb");
+    DoneList done = open_done_list("DoneList");
+    const std::string_view names[] = {"a", "c"};
+    EXPECT_EQ(find_done(done, names), (std::vector<bool>{true, false}));
+    EXPECT_EQ(find_done(done, names), (std::vector<bool>{true, false}));
+    close_done_list(done);
+    EXPECT_EQ(find_done(done, names), (std::vector<bool>{false, false}));
 }
 
 TEST(AppendDone, SeparatesEntriesWithCrLfAndNeverEndsWithOne) {

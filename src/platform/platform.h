@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +52,39 @@ enum class Reading { list, done_list };
 // waiting for a bounded time).
 Loaded read_file(const std::string& path, Reading reading);
 
+// A file open for reading in pieces, so that a run never holds more of a long
+// list in memory than it needs. An open done list keeps other runs from
+// appending to it until it is closed.
+struct InputState;
+struct InputCloser {
+    void operator()(InputState* input) const noexcept;
+};
+using Input = std::unique_ptr<InputState, InputCloser>;
+
+struct Opened {
+    Input input;  // null on failure
+    // A regular file's size, which read_at reads by; none for a file that
+    // must be read to its end with read_to_end (a pipe, a kernel file).
+    std::optional<std::uint64_t> size;
+    Failure failure;
+    bool missing = false;  // the failure is that there is no such file
+};
+
+// Opens a file with the checks and the waiting of read_file.
+Opened open_input(const std::string& path, Reading reading);
+
+// Reads the `count` bytes at `offset` into `into`. Bytes the file no longer
+// holds (it shrank since it was opened) read as zero bytes, so a file always
+// reads as the size it had when it was opened.
+std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count);
+
+// Reads an input without a size from where it stands to its end.
+Loaded read_to_end(const InputState& input);
+
+// Reads the first `size` bytes of an input into a buffer of their own, as
+// read_at reads them.
+Loaded read_sized(const InputState& input, std::uint64_t size);
+
 // Appends `record` to the done list at `path`, creating it when missing,
 // preceded by CR LF when the file is not empty. Runs under an exclusive lock
 // that waits for other readers and writers (on Windows for a bounded time),
@@ -88,6 +122,21 @@ std::optional<std::string> raw_command_line();
 // a file or a pipe. Where the C runtime cannot buffer by lines, the driver's
 // flush after each finished line does that part.
 void buffer_standard_output();
+
+// While it lives, this thread holds the lock of `stream`, taken once for a
+// long run of lines instead of for every write, flush and error check: in a
+// process that has started a thread, the C runtime takes it with an atomic
+// operation each time. Nothing else may write to the stream meanwhile.
+class StreamHold {
+public:
+    explicit StreamHold(std::FILE* stream);
+    StreamHold(const StreamHold&) = delete;
+    StreamHold& operator=(const StreamHold&) = delete;
+    ~StreamHold();
+
+private:
+    std::FILE* stream_;
+};
 
 // A write that fails, past the process's file size limit or into a pipe
 // whose reader has gone, is an error the run reports, instead of a signal

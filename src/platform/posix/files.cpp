@@ -59,6 +59,10 @@ bool write_fully(int fd, const char* from, std::size_t count) {
 
 }  // namespace posix
 
+struct InputState {
+    posix::FileDescriptor fd;
+};
+
 namespace {
 
 using namespace posix;
@@ -115,17 +119,6 @@ bool lock_file(int fd, int operation) {
     return rc == 0;
 }
 
-// A short read leaves the missing tail zero, the size stays what the file
-// claimed when it was opened.
-Loaded read_sized(int fd, std::uint64_t size) {
-    if (size >= SIZE_MAX) return {std::nullopt, failure_from_errno(ENOMEM)};
-    Block block = allocate_zeroed(static_cast<std::size_t>(size) + 1);
-    if (!block) return {std::nullopt, failure_from_errno(ENOMEM)};
-    if (read_fully(fd, block.get(), static_cast<std::size_t>(size)) < 0)
-        return {std::nullopt, failure_from_errno()};
-    return {Buffer{std::move(block), size}, {}};
-}
-
 // A pipe has no size to go by; the block grows by half again each time so the
 // copying stays linear in what arrives.
 Loaded read_stream(int fd) {
@@ -146,14 +139,21 @@ Loaded read_stream(int fd) {
     }
 }
 
+Opened open_failure(Failure failure, bool missing = false) {
+    return {Input(), std::nullopt, std::move(failure), missing};
+}
+
+Input input_of(int fd) { return Input(new InputState{FileDescriptor(fd)}); }
+
 // A kernel file (procfs, sysfs) claims a size of 0 whatever it holds, so a
 // regular file of no size is read to its end like a pipe.
-Loaded read_whole(int fd) {
+Opened opened_as(Input input) {
     struct stat info {};
-    if (::fstat(fd, &info) != 0) return {std::nullopt, failure_from_errno()};
-    if (S_ISDIR(info.st_mode)) return {std::nullopt, failure_from_errno(EISDIR)};
-    if (S_ISREG(info.st_mode) && info.st_size > 0) return read_sized(fd, static_cast<std::uint64_t>(info.st_size));
-    return read_stream(fd);
+    if (::fstat(input->fd.get(), &info) != 0) return open_failure(failure_from_errno());
+    if (S_ISDIR(info.st_mode)) return open_failure(failure_from_errno(EISDIR));
+    std::optional<std::uint64_t> size;
+    if (S_ISREG(info.st_mode) && info.st_size > 0) size = static_cast<std::uint64_t>(info.st_size);
+    return {std::move(input), size, {}, false};
 }
 
 // Nothing but a regular file, or no file at all, may be the done list: the
@@ -166,17 +166,18 @@ std::optional<Failure> check_regular_or_missing(const std::string& path) {
     return std::nullopt;
 }
 
-Loaded read_done_list(const std::string& path) {
+Opened open_done_list(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return {std::nullopt, failure_from_errno(), errno == ENOENT};
-    if (!S_ISREG(info.st_mode)) return {std::nullopt, not_a_regular_file(info.st_mode)};
+    if (::stat(path.c_str(), &info) != 0) return open_failure(failure_from_errno(), errno == ENOENT);
+    if (!S_ISREG(info.st_mode)) return open_failure(not_a_regular_file(info.st_mode));
     // Non-blocking all the same: the name may have changed kind since the look.
-    FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK));
-    if (!fd.is_open()) return {std::nullopt, failure_from_errno(), errno == ENOENT};
-    if (!lock_file(fd.get(), LOCK_SH)) return {std::nullopt, failure_from_errno()};
-    if (::fstat(fd.get(), &info) != 0) return {std::nullopt, failure_from_errno()};
-    if (!S_ISREG(info.st_mode)) return {std::nullopt, not_a_regular_file(info.st_mode)};
-    return read_whole(fd.get());
+    const int fd = open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return open_failure(failure_from_errno(), errno == ENOENT);
+    Input input = input_of(fd);
+    if (!lock_file(fd, LOCK_SH)) return open_failure(failure_from_errno());
+    if (::fstat(fd, &info) != 0) return open_failure(failure_from_errno());
+    if (!S_ISREG(info.st_mode)) return open_failure(not_a_regular_file(info.st_mode));
+    return opened_as(std::move(input));
 }
 
 // Opens the done list to append to it, creating it when missing; `created`
@@ -242,11 +243,44 @@ Block allocate_zeroed(std::size_t bytes) {
     return Block(bytes < large_block_size ? allocate_small(bytes) : allocate_large(bytes));
 }
 
+void InputCloser::operator()(InputState* input) const noexcept { delete input; }
+
+Opened open_input(const std::string& path, Reading reading) {
+    if (reading == Reading::done_list) return open_done_list(path);
+    const int fd = open_retrying(path.c_str(), O_RDONLY);
+    if (fd < 0) return open_failure(failure_from_errno(), errno == ENOENT);
+    return opened_as(input_of(fd));
+}
+
+std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(input.fd.get(), into + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return failure_from_errno();
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    std::memset(into + done, 0, count - done);
+    return std::nullopt;
+}
+
+Loaded read_to_end(const InputState& input) { return read_stream(input.fd.get()); }
+
+Loaded read_sized(const InputState& input, std::uint64_t size) {
+    if (size >= SIZE_MAX) return {std::nullopt, failure_from_errno(ENOMEM)};
+    Block block = allocate_zeroed(static_cast<std::size_t>(size) + 1);
+    if (!block) return {std::nullopt, failure_from_errno(ENOMEM)};
+    if (std::optional<Failure> failure = read_at(input, 0, block.get(), static_cast<std::size_t>(size)))
+        return {std::nullopt, *failure};
+    return {Buffer{std::move(block), size}, {}};
+}
+
 Loaded read_file(const std::string& path, Reading reading) {
-    if (reading == Reading::done_list) return read_done_list(path);
-    FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY));
-    if (!fd.is_open()) return {std::nullopt, failure_from_errno(), errno == ENOENT};
-    return read_whole(fd.get());
+    Opened opened = open_input(path, reading);
+    if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
+    if (!opened.size) return read_to_end(*opened.input);
+    return read_sized(*opened.input, *opened.size);
 }
 
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {

@@ -34,6 +34,10 @@ HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD dispo
 
 }  // namespace win32
 
+struct InputState {
+    win32::FileHandle file;
+};
+
 namespace {
 
 using namespace win32;
@@ -66,16 +70,6 @@ std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wante
     return done;
 }
 
-// A short read leaves the missing tail zero; the size stays what the file
-// claimed when it was opened.
-Loaded read_sized(HANDLE file, std::uint64_t size) {
-    if (size >= SIZE_MAX) return {std::nullopt, failure_from(ERROR_NOT_ENOUGH_MEMORY)};
-    Block block = allocate_zeroed(static_cast<std::size_t>(size) + 1);
-    if (!block) return {std::nullopt, failure_from(ERROR_NOT_ENOUGH_MEMORY)};
-    if (!read_fully(file, block.get(), static_cast<std::size_t>(size))) return {std::nullopt, failure_from()};
-    return {Buffer{std::move(block), size}, {}};
-}
-
 // A pipe has no size to go by; the block grows by half again each time so the
 // copying stays linear in what arrives.
 Loaded read_stream(HANDLE file) {
@@ -105,23 +99,66 @@ Block allocate_zeroed(std::size_t bytes) {
     return Block(static_cast<char*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes)));
 }
 
+void InputCloser::operator()(InputState* input) const noexcept { delete input; }
+
 // Others may read alongside a load but not write: it sees whole records only.
-Loaded read_file(const std::string& path, Reading reading) {
+Opened open_input(const std::string& path, Reading reading) {
     const bool done_list = reading == Reading::done_list;
-    const FileHandle file(open_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                    done_list ? Sharing::wait : Sharing::fail_at_once));
-    if (!file.is_open()) {
+    const HANDLE file = open_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  done_list ? Sharing::wait : Sharing::fail_at_once);
+    if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return {std::nullopt, failure_from(error), error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND};
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {Input(), std::nullopt, failure_from(error), missing};
     }
-    if (GetFileType(file.get()) != FILE_TYPE_DISK) {
-        if (done_list) return {std::nullopt, Failure{"not a regular file"}};
-        return read_stream(file.get());
+    Input input(new InputState{FileHandle(file)});
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        if (done_list) return {Input(), std::nullopt, Failure{"not a regular file"}};
+        return {std::move(input), std::nullopt, {}};
     }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return {std::nullopt, failure_from()};
-    if (size.QuadPart == 0) return read_stream(file.get());
-    return read_sized(file.get(), static_cast<std::uint64_t>(size.QuadPart));
+    if (!GetFileSizeEx(file, &size)) return {Input(), std::nullopt, failure_from()};
+    std::optional<std::uint64_t> sized;
+    if (size.QuadPart > 0) sized = static_cast<std::uint64_t>(size.QuadPart);
+    return {std::move(input), sized, {}};
+}
+
+// Each read says where it starts, so a list can be read again out of order.
+std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(count - done, std::size_t{1} << 30));
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        DWORD got = 0;
+        if (!ReadFile(input.file.get(), into + done, chunk, &got, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            return failure_from();
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    std::memset(into + done, 0, count - done);
+    return std::nullopt;
+}
+
+Loaded read_to_end(const InputState& input) { return read_stream(input.file.get()); }
+
+Loaded read_sized(const InputState& input, std::uint64_t size) {
+    if (size >= SIZE_MAX) return {std::nullopt, failure_from(ERROR_NOT_ENOUGH_MEMORY)};
+    Block block = allocate_zeroed(static_cast<std::size_t>(size) + 1);
+    if (!block) return {std::nullopt, failure_from(ERROR_NOT_ENOUGH_MEMORY)};
+    if (std::optional<Failure> failure = read_at(input, 0, block.get(), static_cast<std::size_t>(size)))
+        return {std::nullopt, *failure};
+    return {Buffer{std::move(block), size}, {}};
+}
+
+Loaded read_file(const std::string& path, Reading reading) {
+    Opened opened = open_input(path, reading);
+    if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
+    if (!opened.size) return read_to_end(*opened.input);
+    return read_sized(*opened.input, *opened.size);
 }
 
 // Shares nothing while the record goes in, so no load sees half an entry and

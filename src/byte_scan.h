@@ -1,0 +1,25 @@
+// The two loops a run spends its time in over the bytes of a list or a done
+// list: counting line ends, and marking where names end. Each is built for
+// the processor: on x86-64 with the widest vector compares the running
+// processor has, elsewhere with the compiler's portable vector types. CMake
+// picks the file (byte_scan_x86.cpp or byte_scan_portable.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace lotpick {
+
+inline constexpr std::size_t scan_block = 64;
+
+// Line ends (each CR, and each LF that does not follow a CR) at offsets
+// [at, end) of `bytes`, a whole number of scan blocks; bytes[at - 1] must be
+// readable.
+std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end);
+
+// For each of `blocks` scan blocks at `bytes`, a word whose bit i is set when
+// byte i of the block is a CR, a LF or a zero byte; a LF right after a CR
+// among these bytes may be left unmarked, as it ends no line.
+void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks);
+
+}  // namespace lotpick

@@ -1,0 +1,212 @@
+// The list read in pieces: the counting pass over the whole file, and the
+// reads of the stretches that drawn names lie in. Offsets are the file's;
+// the bytes of a byte order mark hold no line end, so counting over the file
+// counts the text.
+
+#include "list_file.h"
+
+#include "halves.h"
+#include "line_list.h"
+#include "text_source.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace lotpick {
+namespace {
+
+using platform::Failure;
+
+// File bytes [from, to) with the byte before them in front (a zero byte
+// before the start), as line_list's functions want a piece.
+struct Window {
+    std::uint64_t from = 0;
+    std::string bytes;
+
+    std::uint64_t to() const { return from + bytes.size() - 1; }
+    std::size_t at(std::uint64_t offset) const { return static_cast<std::size_t>(offset - from + 1); }
+    std::uint64_t offset(std::size_t at) const { return from + at - 1; }
+};
+
+// Resized, not refilled: every byte is read over, and a buffer read again and
+// again stays in the cache.
+std::optional<Failure> read_window(const ListFile& list, std::uint64_t from, std::uint64_t to, Window& window) {
+    window.from = from;
+    window.bytes.resize(static_cast<std::size_t>(to - from) + 1);
+    if (from > 0) return read_bytes(list.source, from - 1, window.bytes.data(), window.bytes.size());
+    window.bytes[0] = '\0';
+    return read_bytes(list.source, 0, window.bytes.data() + 1, window.bytes.size() - 1);
+}
+
+struct StretchCounts {
+    std::vector<std::uint64_t> line_ends;  // one per stretch
+    std::optional<Failure> failure;
+};
+
+// Line ends in each stretch of file bytes [from, to); `from` on a stretch
+// border, pieces one after the other into one buffer that stays in the cache.
+StretchCounts count_stretches(const ListFile& list, std::uint64_t from, std::uint64_t to, const ListReading& reading) {
+    StretchCounts counts;
+    Window window;
+    for (std::uint64_t at = from; at < to && !counts.failure; at += reading.piece) {
+        const std::uint64_t end = std::min<std::uint64_t>(to, at + reading.piece);
+        counts.failure = read_window(list, at, end, window);
+        for (std::size_t start = 1; start < window.bytes.size(); start += list.stretch) {
+            const std::size_t stop = std::min(window.bytes.size(), start + list.stretch);
+            counts.line_ends.push_back(count_line_ends(std::string_view(window.bytes).substr(0, stop), start));
+        }
+    }
+    return counts;
+}
+
+// Both halves at once on a long list; the second starts on a stretch border.
+std::optional<Failure> count_list(ListFile& list, const ListReading& reading) {
+    StretchCounts halves[2];
+    if (list.source.size < reading.halves_from) {
+        halves[0] = count_stretches(list, 0, list.source.size, reading);
+    } else {
+        const std::uint64_t middle = (list.source.size + list.stretch - 1) / list.stretch / 2 * list.stretch;
+        run_halves([&](int half) {
+            halves[half] = half == 0 ? count_stretches(list, 0, middle, reading)
+                                     : count_stretches(list, middle, list.source.size, reading);
+        });
+    }
+    if (halves[0].failure) return halves[0].failure;
+    if (halves[1].failure) return halves[1].failure;
+    list.ends_before.assign(1, 0);
+    for (const StretchCounts& half : halves)
+        for (const std::uint64_t in_stretch : half.line_ends)
+            list.ends_before.push_back(list.ends_before.back() + in_stretch);
+    list.line_ends = list.ends_before.back();
+    return std::nullopt;
+}
+
+// What the first bytes tell: a UTF-16 text, or a UTF-8 mark to pass over.
+std::optional<Failure> read_start(ListFile& list) {
+    char start[3];
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(3, list.source.size));
+    if (std::optional<Failure> failure = read_bytes(list.source, 0, start, length)) return failure;
+    const std::string_view text(start, length);
+    list.utf16 = is_utf16_text(text);
+    list.text_start = text.size() - without_byte_order_mark(text).size();
+    return std::nullopt;
+}
+
+// A window reaches this far past where a name is looked for: far enough for
+// any name that fits, and the line breaks usually before it.
+constexpr std::uint64_t name_reach = 1024;
+
+// A line start in the window, and the line ends before it: where the walk
+// to the next wanted line goes on from, when that line is further on in the
+// same stretch.
+struct Cursor {
+    std::uint64_t line_start = 0;
+    std::uint64_t passed = 0;
+};
+
+bool goes_on_from(const Cursor& cursor, const Window& window, std::uint64_t from, std::uint64_t wanted) {
+    return window.from == from && cursor.passed <= wanted && cursor.line_start >= window.from &&
+           cursor.line_start <= window.to();
+}
+
+// The file offset where the line after the `wanted`-th line end (from 1)
+// starts, or the end of the list when it has fewer. The stretch counts say
+// which stretch to read; the window keeps it for the next name, and the
+// cursor where in it the last one started.
+std::optional<Failure> line_start_after(const ListFile& list, std::uint64_t wanted, Window& window, Cursor& cursor,
+                                        std::uint64_t& line_start) {
+    const auto found = std::lower_bound(list.ends_before.begin(), list.ends_before.end(), wanted);
+    line_start = list.source.size;
+    if (found == list.ends_before.end()) return std::nullopt;
+    const auto stretch = static_cast<std::size_t>(found - list.ends_before.begin()) - 1;
+    const std::uint64_t from = std::uint64_t{stretch} * list.stretch;
+    const std::uint64_t to = std::min(list.source.size, from + list.stretch + name_reach);
+    if (window.bytes.empty() || window.from != from || window.to() < to) {
+        if (std::optional<Failure> failure = read_window(list, from, to, window)) return failure;
+        cursor = {from, list.ends_before[stretch]};
+    }
+    if (!goes_on_from(cursor, window, from, wanted)) cursor = {from, list.ends_before[stretch]};
+    line_start = window.offset(skip_line_ends(window.bytes, window.at(cursor.line_start), wanted - cursor.passed));
+    cursor = {line_start, wanted};
+    return std::nullopt;
+}
+
+// The name at or after `line_start` by name_at's rule, `passed` line ends
+// lying before it. The window is read again, twice as far each time, until
+// the name ends inside it or it reaches the end of the list.
+std::optional<Failure> name_from(const ListFile& list, std::uint64_t line_start, std::uint64_t passed, Window& window,
+                                 ListName& found, std::string& bytes, std::uint64_t& name_start) {
+    for (std::uint64_t reach = name_reach;; reach *= 2) {
+        const std::uint64_t to = std::min(list.source.size, line_start + reach);
+        if (window.bytes.empty() || line_start < window.from || line_start > window.to())
+            if (std::optional<Failure> failure = read_window(list, line_start, to, window)) return failure;
+        const std::size_t at = window.at(line_start);
+        const std::string_view name = name_at(window.bytes, at);
+        const auto start = static_cast<std::size_t>(name.data() - window.bytes.data());
+        if (start + name.size() < window.bytes.size() || window.to() >= list.source.size) {
+            found.size = name.size();
+            found.at = bytes.size();
+            if (name.size() <= max_name_length) bytes.append(name);
+            found.line = passed + count_line_ends(std::string_view(window.bytes).substr(0, start), at) + 1;
+            name_start = window.offset(start);
+            return std::nullopt;
+        }
+        reach = std::max(reach, window.to() - line_start);
+        window.bytes.clear();
+    }
+}
+
+// The positions of the indexes from the smallest index up, so that one walk
+// forward finds all their names; the table's come in that order already.
+std::vector<std::uint32_t> in_order(std::span<const std::int32_t> indexes) {
+    std::vector<std::uint32_t> order(indexes.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+    const auto by_index = [&](std::uint32_t a, std::uint32_t b) { return indexes[a] < indexes[b]; };
+    if (!std::is_sorted(indexes.begin(), indexes.end())) std::stable_sort(order.begin(), order.end(), by_index);
+    return order;
+}
+
+}  // namespace
+
+FoundNames find_names(const ListFile& list, std::span<const std::int32_t> indexes) {
+    FoundNames found;
+    found.selected.resize(indexes.size());
+    Window window;
+    Cursor cursor;
+    std::uint64_t last_start = 0;  // of the name found last
+    for (const std::uint32_t i : in_order(indexes)) {
+        const std::uint64_t wanted = indexes[i] > 1 ? static_cast<std::uint64_t>(indexes[i]) - 1 : 0;
+        std::uint64_t line_start = list.text_start;
+        if (wanted > 0 && (found.failure = line_start_after(list, wanted, window, cursor, line_start))) return found;
+        // A line start in the run of line breaks before the last name slides
+        // onto that same name.
+        if (found.names.empty() || line_start > last_start) {
+            const std::uint64_t passed = std::min(wanted, list.line_ends);
+            ListName& name = found.names.emplace_back();
+            if ((found.failure = name_from(list, line_start, passed, window, name, found.bytes, last_start)))
+                return found;
+        }
+        found.selected[i] = static_cast<std::uint32_t>(found.names.size() - 1);
+    }
+    return found;
+}
+
+ScannedList scan_list(const std::string& path, const ListReading& reading) {
+    OpenedSource opened = open_source(path, platform::Reading::list);
+    if (!opened.source) return {std::nullopt, std::move(opened.failure)};
+    return scan_list(std::move(*opened.source), reading);
+}
+
+ScannedList scan_list(TextSource source, const ListReading& reading) {
+    ScannedList scanned;
+    ListFile& list = scanned.list.emplace();
+    list.source = std::move(source);
+    list.stretch = reading.stretch;
+    std::optional<Failure> failure = read_start(list);
+    if (!failure && !list.utf16) failure = count_list(list, reading);
+    if (failure) return {std::nullopt, std::move(*failure)};
+    return scanned;
+}
+
+}  // namespace lotpick

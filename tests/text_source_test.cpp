@@ -1,0 +1,60 @@
+// A source reads the same bytes from the file and from memory, and zero bytes
+// past its end.
+
+#include "text_source.h"
+
+#include "support/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+namespace lotpick {
+namespace {
+
+std::string read_range(const TextSource& source, std::uint64_t offset, std::size_t count) {
+    std::string bytes(count, 'x');
+    EXPECT_FALSE(read_bytes(source, offset, bytes.data(), count));
+    return bytes;
+}
+
+// The bytes as a source that was read whole at once, as a pipe is.
+TextSource in_memory(std::string_view bytes) {
+    TextSource source;
+    source.whole.bytes = platform::allocate_zeroed(bytes.size() + 1);
+    std::copy(bytes.begin(), bytes.end(), source.whole.bytes.get());
+    source.whole.size = source.size = bytes.size();
+    return source;
+}
+
+TEST(ReadBytes, GivesTheFileAndZeroBytesPastItsEndFromTheFileOrFromMemory) {
+    test::ScratchDir scratch;
+    test::write_file("list.txt", "abc\r\n");
+    OpenedSource opened = open_source("list.txt", platform::Reading::list);
+    ASSERT_TRUE(opened.source);
+    const TextSource sources[] = {std::move(*opened.source), in_memory("abc\r\n")};
+    const struct {
+        std::uint64_t offset;
+        std::size_t count;
+        std::string bytes;
+    } cases[] = {{0, 5, "abc\r\n"}, {1, 2, "bc"}, {3, 4, std::string("\r\n\0\0", 4)}, {9, 2, std::string(2, '\0')}};
+    for (const TextSource& source : sources)
+        for (const auto& c : cases)
+            EXPECT_EQ(read_range(source, c.offset, c.count), c.bytes) << c.offset << " in memory " << !source.input;
+}
+
+TEST(OpenSource, TellsAMissingFileFromOneThatCannotBeRead) {
+    test::ScratchDir scratch;
+    std::filesystem::create_directory("dir");
+    const OpenedSource missing = open_source("missing.txt", platform::Reading::list);
+    EXPECT_FALSE(missing.source);
+    EXPECT_TRUE(missing.missing);
+    const OpenedSource dir = open_source("dir", platform::Reading::list);
+    EXPECT_FALSE(dir.source);
+    EXPECT_FALSE(dir.missing);
+}
+
+}  // namespace
+}  // namespace lotpick
