@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace lotpick::platform {
 
@@ -46,11 +47,6 @@ struct Loaded {
 // the lock that append_record takes.
 enum class Reading { list, done_list };
 
-// Reads a whole file. A regular file is read by its size; a file that claims
-// no size (as kernel files do), a pipe or a character device is read until it
-// ends. A done list is read only once no run is appending to it (on Windows,
-// waiting for a bounded time).
-Loaded read_file(const std::string& path, Reading reading);
 
 // A file open for reading in pieces, so that a run never holds more of a long
 // list in memory than it needs. An open done list keeps other runs from
@@ -70,7 +66,7 @@ struct Opened {
     bool missing = false;  // the failure is that there is no such file
 };
 
-// Opens a file with the checks and the waiting of read_file.
+// Opens a file with the checks and the waiting of read_file below.
 Opened open_input(const std::string& path, Reading reading);
 
 // Reads the `count` bytes at `offset` into `into`. Bytes the file no longer
@@ -84,6 +80,18 @@ Loaded read_to_end(const InputState& input);
 // Reads the first `size` bytes of an input into a buffer of their own, as
 // read_at reads them.
 Loaded read_sized(const InputState& input, std::uint64_t size);
+
+// Reads a whole file. A regular file is read by its size; a file that claims
+// no size (as kernel files do), a pipe or a character device is read until it
+// ends. A done list is read only once no run is appending to it (on Windows,
+// waiting for a bounded time). Built on the calls above alone, so one
+// definition serves every platform.
+inline Loaded read_file(const std::string& path, Reading reading) {
+    Opened opened = open_input(path, reading);
+    if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
+    if (!opened.size) return read_to_end(*opened.input);
+    return read_sized(*opened.input, *opened.size);
+}
 
 // Appends `record` to the done list at `path`, creating it when missing,
 // preceded by CR LF when the file is not empty. Runs under an exclusive lock

@@ -276,13 +276,6 @@ Loaded read_sized(const InputState& input, std::uint64_t size) {
     return {Buffer{std::move(block), size}, {}};
 }
 
-Loaded read_file(const std::string& path, Reading reading) {
-    Opened opened = open_input(path, reading);
-    if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
-    if (!opened.size) return read_to_end(*opened.input);
-    return read_sized(*opened.input, *opened.size);
-}
-
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {
     if (const std::optional<Failure> unfit = check_regular_or_missing(path)) return unfit;
     for (;;) {

@@ -154,13 +154,6 @@ Loaded read_sized(const InputState& input, std::uint64_t size) {
     return {Buffer{std::move(block), size}, {}};
 }
 
-Loaded read_file(const std::string& path, Reading reading) {
-    Opened opened = open_input(path, reading);
-    if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
-    if (!opened.size) return read_to_end(*opened.input);
-    return read_sized(*opened.input, *opened.size);
-}
-
 // Shares nothing while the record goes in, so no load sees half an entry and
 // no other append can slip between the size check and the write. A list this
 // append created is deleted on close when the record fails; as nobody else
