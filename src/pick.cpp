@@ -3,7 +3,6 @@
 
 #include "pick.h"
 
-#include "command_line.h"
 #include "destination.h"
 #include "done_list.h"
 #include "draw_plan.h"
@@ -186,6 +185,9 @@ int pick_from_list(const std::string& list_path, const std::string& destination,
     const DrawPlan pick = plan_run(list, *n, seed, done, done_path, console);
     if (pick.list_failure) return report_unreadable_list(console, list_path, *pick.list_failure, done, done_path);
     close_done_list(done);
+    // Nothing may hold the list during the copy: the destination may be the
+    // list itself, which the copy replaces like any other file.
+    scanned.list.reset();
     print_redraws(console, seed, *n, pick.redraws);
     if (pick.size > max_name_length) {
         report(console, "name too long in line " + std::to_string(pick.line) + " of", list_path,
@@ -211,11 +213,11 @@ int pick_and_copy(const std::string& list_path, const std::string& destination,
     return done.failure && status == picked ? incomplete : status;
 }
 
-// The answer to --help or --version. Only a sole argument is a question:
-// beside a destination the same word is the name of a list.
+// The answer to --help (or -h) or --version. Only a sole argument is a
+// question: beside a destination the same word is the name of a list.
 std::optional<int> answer_question(std::span<const std::string> args, const Console& console) {
     if (args.size() != 2) return std::nullopt;
-    if (args[1] == "--help") {
+    if (args[1] == "--help" || args[1] == "-h") {
         std::fprintf(console.out, "%s\n%s\n", usage_text, help_summary);
         return picked;
     }
@@ -242,12 +244,11 @@ int run_pick(std::span<const std::string> args, const Console& console) {
 int run_pick(int argc, char** argv) {
     platform::buffer_standard_output();
     platform::make_failed_writes_reportable();
-    const std::optional<std::string> line = platform::raw_command_line();
-    const std::vector<std::string> args =
-        line ? split_command_line(*line) : std::vector<std::string>(argv, argv + argc);
+    std::optional<std::vector<std::string>> args = platform::command_line_arguments();
+    if (!args) args.emplace(argv, argv + argc);
     Console console{stdout, stderr, std::nullopt};
     if (const char* seed = std::getenv("LOTPICK_SEED")) console.seed = seed;
-    return run_pick(args, console);
+    return run_pick(*args, console);
 }
 
 }  // namespace lotpick

@@ -95,7 +95,7 @@ TEST(RunPick, AnswersVersionWithTheProjectVersion) {
 }
 
 TEST(RunPick, TreatsAnyOtherSingleArgumentAsTooFewArguments) {
-    for (const char* arg : {"-h", "-V", "--HELP", "--help ", "--help=1", "--versions", "help", "version", ""}) {
+    for (const char* arg : {"-H", "-V", "--HELP", "/?", "--help ", "--help=1", "--versions", "help", "version", ""}) {
         test::ScratchDir scratch;
         const RunResult run = pick({arg}, "1");
         EXPECT_EQ(run.status, 1) << arg;

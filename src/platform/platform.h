@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace lotpick::platform {
 
@@ -111,7 +112,8 @@ std::optional<Failure> exceeds_path_limit(const std::string& target);
 // survives any failure, an interrupted run included. A symbolic link target
 // has the file it names replaced. A target that is not a regular file once
 // its links are followed (a directory, a device, a FIFO), or whose links loop,
-// is never written.
+// is never written. On Windows a source name that is not UTF-8 and names
+// no file in the ANSI code page, but one in the OEM code page, names that.
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target);
 
 // The done list of the current directory, the one name both loading and
@@ -121,10 +123,12 @@ std::string done_list_path();
 // Milliseconds from some fixed point, wrapping at 2^32.
 std::uint32_t tick_count();
 
-// The whole command line as the process received it, where the platform
-// hands over one string (Windows) for lotpick to split by its own rules;
-// nullopt where the process receives an argument vector ready made.
-std::optional<std::string> raw_command_line();
+// The arguments, the command name first, where the platform hands the
+// process one command line (Windows): split by lotpick's own rules, each in
+// the bytes that name its file, and a sole "/?" taken as "--help", as the
+// platform's programs take it. Nullopt where the process receives an
+// argument vector ready made.
+std::optional<std::vector<std::string>> command_line_arguments();
 
 // Gives standard output a 256-byte buffer, the same whether it is a terminal,
 // a file or a pipe. Where the C runtime cannot buffer by lines, the driver's

@@ -49,14 +49,17 @@ TEST(Lotpick, UsageTextEndsWithoutALineBreakAndExitsOne) {
 
 TEST(Lotpick, HelpAndVersionAnswerAloneWithStatusZero) {
     test::ScratchDir scratch;
-    const auto help = lotpick({"--help"}, std::nullopt);
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out,
-              console_text(">LOTPICK listfile destination\nlotpick selects a random file from the list and copies it "
-                           "to destination\nExit status: 0 picked, 1 refused (usage, missing list, bad input), 2 picked "
-                           "but the done list unreadable, the pick not recorded or copied, or the output lost. "
-                           "LOTPICK_SEED=<number> fixes the draw.\n"));
-    EXPECT_EQ(help.err, "");
+    for (const char* question : {"--help", "-h"}) {
+        const auto help = lotpick({question}, std::nullopt);
+        EXPECT_EQ(help.status, 0) << question;
+        EXPECT_EQ(help.out, console_text(">LOTPICK listfile destination\nlotpick selects a random file from the list "
+                                         "and copies it to destination\nExit status: 0 picked, 1 refused (usage, "
+                                         "missing list, bad input), 2 picked but the done list unreadable, the pick "
+                                         "not recorded or copied, or the output lost. LOTPICK_SEED=<number> fixes "
+                                         "the draw.\n"))
+            << question;
+        EXPECT_EQ(help.err, "") << question;
+    }
 
     const auto version = lotpick({"--version"}, std::nullopt);
     EXPECT_EQ(version.status, 0);

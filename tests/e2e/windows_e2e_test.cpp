@@ -1,8 +1,9 @@
-// End-to-end runs of lotpick.exe that only Windows makes: names in UTF-8 and
-// in the ANSI code page, destinations that are devices or directories, runs
-// at once onto one destination, and Ctrl-C in the middle of a copy. The rows
-// in Windows-1252 assume that ANSI code page, Wine's for an English or C
-// locale; under another one they are skipped and say so.
+// End-to-end runs of lotpick.exe that only Windows makes: names in UTF-8, in
+// the ANSI and in the OEM code page, destinations that are devices or
+// directories, runs at once onto one destination, and Ctrl-C in the middle of
+// a copy. The rows in Windows-1252 assume that ANSI code page, Wine's for an
+// English or C locale, and the OEM rows code page 437 or 850; under others
+// they are skipped and say so.
 
 #include "support/file_hold.h"
 #include "support/process.h"
@@ -37,41 +38,96 @@ test::ProcessResult lotpick(const std::vector<std::string>& args) {
     return test::run_process(argv, options);
 }
 
-// The test passes the destination to CreateProcessA in Windows-1252, so that
-// lotpick receives it as it would from a console where it was typed.
-TEST(LotpickOnWindows, PicksRecordsAndCopiesNamesInUtf8AndInTheAnsiCodePage) {
+// Each run's files by name, to check that nothing else was made or replaced.
+std::set<fs::path> files_in(const fs::path& dir) {
+    std::set<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+    return names;
+}
+
+fs::path utf8_path(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
+
+// Which code pages a row's bytes are written for; it is skipped under others.
+enum class Needs { any, ansi_1252, oem_latin };
+
+bool holds(Needs needs) {
+    if (needs == Needs::ansi_1252) return GetACP() == 1252;
+    if (needs == Needs::oem_latin) return GetOEMCP() == 850 || GetOEMCP() == 437;
+    return true;
+}
+
+// Arguments reach lotpick as the wide command line carries them: those in
+// Windows-1252 as a console delivers what was typed, those in UTF-8 as what
+// that code page cannot hold. A look-alike the code page would have swapped
+// in for an argument is never touched.
+TEST(LotpickOnWindows, PicksRecordsAndCopiesNamesInUtf8TheAnsiAndTheOemCodePage) {
     const std::string cafe_utf8 = "caf\xC3\xA9.png";
     const std::string photo_utf8 = "\xE5\x86\x99\xE7\x9C\x9F.jpg";  // outside Windows-1252
-    const std::string cafe_cp1252 = "caf\xE9.jpg";
     struct Case {
-        std::string list;
+        std::string list_path;
+        std::string bom;
         std::string name;  // as the list spells it
         fs::path file;
         std::string destination;
         fs::path copy;
-        bool needs_cp1252;
+        fs::path look_alike;  // must stay as it was, when there is one
+        Needs needs = Needs::any;
+        bool behind_device_prefix = false;  // the name is written \\.\C:\...\name
     } cases[] = {
-        {cafe_utf8 + "\r\n", cafe_utf8, u8"caf\u00e9.png", "wall.bmp", "wall.png", false},
-        {"\xEF\xBB\xBF" + photo_utf8 + "\r\n", photo_utf8, u8"\u5199\u771f.jpg", "wall.bmp", "wall.jpg", false},
-        {photo_utf8 + "\r\n", photo_utf8, u8"\u5199\u771f.jpg", "\xE9" "cran.bmp", u8"\u00e9cran.jpg", true},
-        {cafe_cp1252 + "\r\n", cafe_cp1252, u8"caf\u00e9.jpg", "wall.bmp", "wall.jpg", true},
+        {"list.txt", "", cafe_utf8, u8"caf\u00e9.png", "wall.bmp", "wall.png", {}},
+        {"list.txt", "\xEF\xBB\xBF", photo_utf8, u8"\u5199\u771f.jpg", "wall.bmp", "wall.jpg", {}},
+        {"list.txt", "", photo_utf8, u8"\u5199\u771f.jpg", "\xE9" "cran.bmp", u8"\u00e9cran.jpg", {}, Needs::ansi_1252},
+        {"list.txt", "", "caf\xE9.jpg", u8"caf\u00e9.jpg", "wall.bmp", "wall.jpg", {}, Needs::ansi_1252},
+        {"list.txt", "", "a.jpg", "a.jpg", "\xC5\x81\xC3\xB3" "d\xC5\xBA.bmp", u8"\u0141\u00f3d\u017a.jpg",
+         u8"L\u00f3dz.jpg"},
+        {"list.txt", "", "a.jpg", "a.jpg", "\xE5\xA3\x81\xE7\xB4\x99.bmp", u8"\u58c1\u7d19.jpg", {}},
+        // \u00c3\u00a9 in Windows-1252 is C3 A9, which would read back as UTF-8 \u00e9.
+        {"list.txt", "", "a.jpg", "a.jpg", "\xC3\x83\xC2\xA9.bmp", u8"\u00c3\u00a9.jpg", u8"\u00e9.jpg",
+         Needs::ansi_1252},
+        {"\xC5\x81ista.txt", "", "a.jpg", "a.jpg", "wall.bmp", "wall.jpg", "Lista.txt"},
+        {"list.txt", "", "caf\x82.jpg", u8"caf\u00e9.jpg", "wall.bmp", "wall.jpg", {}, Needs::oem_latin},
+        {"list.txt", "", "a.jpg", "a.jpg", "wall.bmp", "wall.jpg", {}, Needs::any, true},
+        {"list.txt", "", "a.txt", "a.txt", "list.bmp", "list.txt", {}},
     };
     bool skipped = false;
-    for (const Case& c : cases) {
-        if (c.needs_cp1252 && GetACP() != 1252) {
+    for (Case& c : cases) {
+        if (!holds(c.needs)) {
             skipped = true;
             continue;
         }
         test::ScratchDir scratch;
-        write_file("list.txt", c.list);
+        if (c.behind_device_prefix) c.name = R"(\\.\)" + scratch.path().string() + "\\" + c.name;
+        write_file(utf8_path(c.list_path), c.bom + c.name + "\r\n");
         write_file(c.file, "picture");
-        const auto run = lotpick({"list.txt", c.destination});
+        if (!c.look_alike.empty()) write_file(c.look_alike, "look-alike");
+        const auto run = lotpick({c.list_path, c.destination});
         EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
         EXPECT_EQ(run.out, console_text("1 files picked 0\n" + c.name + "\n")) << c.name;
         EXPECT_EQ(read_file("DoneList"), c.name);
         EXPECT_EQ(read_file(c.copy), "picture") << c.name;
+        std::set<fs::path> left{"DoneList", utf8_path(c.list_path), c.file, c.copy};
+        if (!c.look_alike.empty()) {
+            EXPECT_EQ(read_file(c.look_alike), "look-alike") << c.name;
+            left.insert(c.look_alike);
+        }
+        EXPECT_EQ(files_in(scratch.path()), left) << c.name;
     }
-    if (skipped) GTEST_SKIP() << "rows in Windows-1252 skipped: the ANSI code page is " << GetACP();
+    if (skipped)
+        GTEST_SKIP() << "rows for other code pages skipped: ANSI " << GetACP() << ", OEM " << GetOEMCP();
+}
+
+// A sole /? asks for help, as it does of every Windows program; beside a
+// destination it is the name of a list, as --help is.
+TEST(LotpickOnWindows, AnswersASoleSlashQuestionMarkWithTheHelp) {
+    test::ScratchDir scratch;
+    const auto asked = lotpick({"/?"});
+    EXPECT_EQ(asked.status, 0);
+    EXPECT_EQ(asked.out, lotpick({"--help"}).out);
+    EXPECT_EQ(asked.err, "");
+    const auto listed = lotpick({"/?", "wall.bmp"});
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_EQ(listed.out, "File: /? not found");
+    EXPECT_EQ(test::list_dir(scratch.path()), "");
 }
 
 // Refused before the record when the volume could never take the name; after

@@ -5,6 +5,8 @@
 
 #include "platform/win32/names.h"
 
+#include "support/scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -89,10 +91,36 @@ TEST(Win32Names, HandsTheSystemAbsolutePrefixedPathsButLeavesDevicesAlone) {
         {R"(\\?\C:\a.txt)", LR"(\\?\C:\a.txt)"},
         {"NUL", LR"(\\.\NUL)"},
         {R"(\\.\pipe\p)", LR"(\\.\pipe\p)"},
+        {R"(\\.\C:\pics\a.jpg)", LR"(\\?\C:\pics\a.jpg)"},
+        {R"(//./c:/pics/../a.jpg)", LR"(\\?\c:\a.jpg)"},
+        {R"(\\.\C:)", LR"(\\.\C:)"},
     };
     for (const Case& c : cases) EXPECT_EQ(system_path(c.name), c.path) << c.name;
     EXPECT_TRUE(is_device_path(system_path("CON")));
     EXPECT_FALSE(is_device_path(system_path("a.txt")));
+}
+
+// caf\x82.jpg is what cmd's `dir /b` writes in code page 850 or 437 for
+// caf\u00e9.jpg, and Windows-1252 reads as caf\u201a.jpg. That the OEM reading
+// is taken when the ANSI one names no file, the end-to-end runs show.
+TEST(Win32Names, ReadsAListNameInTheOemCodePageOnlyWhenTheAnsiReadingNamesNoFile) {
+    if (GetACP() != 1252 || (GetOEMCP() != 850 && GetOEMCP() != 437))
+        GTEST_SKIP() << "written for Windows-1252 and OEM 850 or 437, not " << GetACP() << " and " << GetOEMCP();
+    std::wstring oem_reading_of_utf8(2, L'\0');
+    MultiByteToWideChar(CP_OEMCP, 0, "\xC3\xA9", 2, oem_reading_of_utf8.data(), 2);
+    struct Case {
+        std::string name;
+        std::vector<std::wstring> files;
+        std::wstring named;
+    } cases[] = {
+        {"caf\x82.jpg", {L"caf\u201a.jpg", L"caf\u00e9.jpg"}, L"caf\u201a.jpg"},
+        {"caf\xC3\xA9.jpg", {L"caf" + oem_reading_of_utf8 + L".jpg"}, L"caf\u00e9.jpg"},
+    };
+    for (const Case& c : cases) {
+        test::ScratchDir scratch;
+        for (const std::wstring& file : c.files) test::write_file(file, "picture");
+        EXPECT_EQ(source_path(c.name), LR"(\\?\)" + current_directory() + L"\\" + c.named) << c.name;
+    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Test support, Windows: CreateProcessA with the output sent to files, and
+// Test support, Windows: CreateProcessW with the output sent to files, and
 // arguments quoted so that lotpick's own splitter gives them back exactly;
 // children started suspended are let go together.
 
@@ -31,9 +31,26 @@ std::string quote_argument(const std::string& arg) {
     return quoted;
 }
 
-std::string command_line(const std::vector<std::string>& argv) {
-    std::string line;
-    for (const std::string& arg : argv) line += (line.empty() ? "" : " ") + quote_argument(arg);
+// A test writes an argument in UTF-8 when it must reach lotpick as what the
+// ANSI code page cannot hold, and in the ANSI code page when it stands for
+// what a console delivers; only the wide command line carries both.
+std::wstring wide_argument(const std::string& arg) {
+    std::wstring wide;
+    for (const UINT code_page : {UINT{CP_UTF8}, UINT{CP_ACP}}) {
+        const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+        const auto size = static_cast<int>(arg.size());
+        const int length = MultiByteToWideChar(code_page, flags, arg.data(), size, nullptr, 0);
+        if (length <= 0) continue;
+        wide.resize(static_cast<std::size_t>(length));
+        MultiByteToWideChar(code_page, flags, arg.data(), size, wide.data(), length);
+        break;
+    }
+    return wide;
+}
+
+std::wstring command_line(const std::vector<std::string>& argv) {
+    std::wstring line;
+    for (const std::string& arg : argv) line += (line.empty() ? L"" : L" ") + wide_argument(quote_argument(arg));
     return line;
 }
 
@@ -50,7 +67,7 @@ bool is_changed(std::string_view entry, const ProcessOptions& options) {
 }
 
 // The parent's environment with the options' changes, as the block
-// CreateProcessA takes: entries ended by a zero byte, one more at the end.
+// CreateProcessW takes without CREATE_UNICODE_ENVIRONMENT: entries ended by a zero byte, one more at the end.
 std::string environment_block(const ProcessOptions& options) {
     std::string block;
     char* const strings = GetEnvironmentStringsA();
@@ -99,21 +116,21 @@ Child start_child(const std::vector<std::string>& argv, const ProcessOptions& op
     const InheritedHandle in_handle("NUL", GENERIC_READ, OPEN_EXISTING);
     const InheritedHandle out_handle(child.out, GENERIC_WRITE, CREATE_ALWAYS);
     const InheritedHandle err_handle(child.err, GENERIC_WRITE, CREATE_ALWAYS);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in_handle.get();
     startup.hStdOutput = out_handle.get();
     startup.hStdError = err_handle.get();
-    std::string line = command_line(argv);
+    std::wstring line = command_line(argv);
     std::string environment = environment_block(options);
-    const std::string cwd = options.cwd.string();
+    const std::wstring cwd = options.cwd.wstring();
     // Wine under load now and then fails to start a process at all
     // (ERROR_INTERNAL_ERROR); a child that never started never ran, so it is
     // safe to try again, and a program that cannot start fails every time.
     for (int attempt = 0; attempt < 5 && !child.started; ++attempt) {
         if (attempt > 0) Sleep(50);
-        child.started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, flags, environment.data(),
+        child.started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, environment.data(),
                                        cwd.empty() ? nullptr : cwd.c_str(), &startup, &child.process) != 0;
     }
     return child;

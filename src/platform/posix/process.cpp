@@ -79,7 +79,7 @@ std::uint32_t tick_count() {
     return static_cast<std::uint32_t>(ms);
 }
 
-std::optional<std::string> raw_command_line() { return std::nullopt; }
+std::optional<std::vector<std::string>> command_line_arguments() { return std::nullopt; }
 
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOLBF, 256); }
 

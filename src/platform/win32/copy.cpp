@@ -173,7 +173,7 @@ std::optional<Failure> exceeds_path_limit(const std::string& target) {
 }
 
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target) {
-    const std::optional<Failure> failure = copy_disk_file(system_path(source), system_path(target));
+    const std::optional<Failure> failure = copy_disk_file(source_path(source), system_path(target));
     // The control handler ends the process now; a failure the event caused
     // is no failure to report.
     if (control_event_came()) await_the_end();

@@ -1,10 +1,12 @@
-// The Win32 platform layer, names: which names are UTF-8, and the UTF-16
-// paths the wide calls are handed.
+// The Win32 platform layer, names: which names are UTF-8, the UTF-16 paths
+// the wide calls are handed, and the bytes the wide command line's arguments
+// become.
 
 #include "platform/win32/names.h"
 
 #include <array>
 #include <cstddef>
+#include <optional>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -80,8 +82,54 @@ std::wstring full_path(const std::wstring& path) {
     return {};
 }
 
+// `wide` in `code_page`, when the code page holds every character of it: no
+// best-fit look-alike (Ł as L) and no default character stand in for what
+// it lacks. A code page that takes no such flags (UTF-8 as the ANSI code
+// page) gives nothing, and the caller keeps the UTF-8 bytes it had.
+std::optional<std::string> to_exact_narrow(std::wstring_view wide, UINT code_page) {
+    if (wide.empty()) return std::string();
+    const auto size = static_cast<int>(wide.size());
+    BOOL used_default = FALSE;
+    const int length =
+        WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &used_default);
+    if (length <= 0 || used_default) return std::nullopt;
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), size, narrow.data(), length, nullptr,
+                        &used_default);
+    if (used_default) return std::nullopt;
+    return narrow;
+}
+
 bool has_prefix(std::wstring_view path) {
     return path.starts_with(LR"(\\?\)") || path.starts_with(LR"(\\.\)") || path.starts_with(LR"(\??\)");
+}
+
+bool is_ascii_letter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// \\.\C:\pics\a.jpg is a file on drive C written with the device prefix;
+// \\.\C: alone is the volume itself, which stays a device.
+bool is_drive_path_behind_device_prefix(std::wstring_view path) {
+    return path.size() > 6 && path.starts_with(LR"(\\.\)") && is_ascii_letter(path[4]) && path[5] == L':' &&
+           (path[6] == L'\\' || path[6] == L'/');
+}
+
+// The \\?\ form of a name already in UTF-16, as system_path describes it.
+std::wstring prefixed_path(const std::wstring& wide) {
+    if (wide.empty() || (has_prefix(wide) && !is_drive_path_behind_device_prefix(wide))) return wide;
+    const std::wstring full = full_path(wide);
+    if (full.empty()) return wide;
+    if (is_drive_path_behind_device_prefix(full)) return LR"(\\?\)" + full.substr(4);
+    if (is_device_path(full)) return full;
+    if (full.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + full.substr(2);
+    return LR"(\\?\)" + full;
+}
+
+// Only a plain "no such file" counts: a file that is there but cannot be
+// looked at (no right to, held by another program) is still the one named.
+bool is_missing(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace
@@ -111,14 +159,37 @@ std::wstring wide_name(std::string_view name) {
 // name, or a link's target can take the whole path past MAX_PATH, where a
 // plain path fails on Windows unless long paths are switched on for the
 // machine. A prefixed path may be about 32767 characters long.
-std::wstring system_path(std::string_view name) {
-    const std::wstring wide = wide_name(name);
-    if (wide.empty() || has_prefix(wide)) return wide;
-    const std::wstring full = full_path(wide);
-    if (full.empty()) return wide;
-    if (is_device_path(full)) return full;
-    if (full.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + full.substr(2);
-    return LR"(\\?\)" + full;
+std::wstring system_path(std::string_view name) { return prefixed_path(wide_name(name)); }
+
+// cmd writes `dir /b > list.txt` in the console's OEM code page, so a list
+// made that way spells café.jpg as caf\x82.jpg, which the ANSI code page
+// reads as "caf‚.jpg". The ANSI reading comes first, and stays whenever its
+// file is there, so no list that works today picks another file.
+std::wstring source_path(std::string_view name) {
+    const std::wstring ansi = system_path(name);
+    if (ansi.empty() || is_device_path(ansi) || is_utf8_name(name) || !is_missing(ansi)) return ansi;
+    const std::wstring oem = prefixed_path(to_wide(name.substr(0, name.find('\0')), CP_OEMCP));
+    return oem != ansi && !is_missing(oem) ? oem : ansi;
+}
+
+std::string utf8_text(std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const auto size = static_cast<int>(wide.size());
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return {};
+    std::string text(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
+    return text;
+}
+
+// The ANSI bytes must also read back as the same text under the name rule:
+// "Ã©" in Windows-1252 is the bytes of "é" in UTF-8, so an argument "Ã©.bmp"
+// keeps its UTF-8 bytes, which name its own file.
+std::string argument_bytes(std::string_view utf8) {
+    const std::wstring wide = to_wide(utf8, CP_UTF8);
+    const std::optional<std::string> narrow = to_exact_narrow(wide, narrow_code_page());
+    if (narrow && wide_name(*narrow) == wide) return *narrow;
+    return std::string(utf8);
 }
 
 bool is_device_path(std::wstring_view path) { return path.starts_with(LR"(\\.\)"); }

@@ -21,9 +21,28 @@ std::wstring wide_name(std::string_view name);
 // current directory, normalised the way the system normalises a path, and
 // given the \\?\ prefix (\\?\UNC\ for a share) so that no MAX_PATH limit
 // applies. Device paths (\\.\NUL, which is also what "NUL" or "CON" become)
-// and paths that already carry a prefix stay as they are; an empty name stays
-// empty, so that the call fails as it always did.
+// and paths that already carry a prefix stay as they are, but for a drive
+// path behind the device prefix (\\.\C:\pics\a.jpg), which is a file like any
+// other and gets \\?\ instead; an empty name stays empty, so that the call
+// fails as it always did.
 std::wstring system_path(std::string_view name);
+
+// The system_path of a name the copy reads from. A name that is not UTF-8,
+// whose file is missing read in the ANSI code page but there read in the OEM
+// code page (the console's, which `dir /b > list.txt` writes in), names that
+// OEM file.
+std::wstring source_path(std::string_view name);
+
+// Text from a wide call in UTF-8. A lone surrogate, which no Unicode text
+// holds, becomes U+FFFD.
+std::string utf8_text(std::wstring_view wide);
+
+// The bytes an argument of the command line, given in UTF-8, is used as:
+// its bytes in the ANSI code page when that code page holds every character
+// of it and wide_name reads them back as the same text, as a console would
+// have delivered them; else the UTF-8 bytes, which wide_name reads as UTF-8.
+// Never a best-fit look-alike of it.
+std::string argument_bytes(std::string_view utf8);
 
 // Whether `path`, as system_path gives it, names a device (\\.\NUL, \\.\COM1,
 // \\.\pipe\...) rather than a file in a directory.
