@@ -87,7 +87,7 @@ exit /b 0
 if not defined LOTPICK_APPLY goto apply_wallpaper
 call %LOTPICK_APPLY% "%FILE%" >nul
 if not errorlevel 1 exit /b 0
-for %%F in ("%FILE%") do echo lotpick-wallpaper: cannot show '%%~F': LOTPICK_APPLY failed 1>&2
+for %%F in ("%FILE%") do >&2 echo lotpick-wallpaper: cannot show '%%~F': LOTPICK_APPLY failed
 exit /b 1
 :apply_wallpaper
 reg add "HKCU\Control Panel\Desktop" /v Wallpaper /t REG_SZ /d "%FILE%" /f >nul
@@ -95,7 +95,7 @@ if errorlevel 1 goto apply_failed
 RUNDLL32.EXE user32.dll,UpdatePerUserSystemParameters
 exit /b 0
 :apply_failed
-for %%F in ("%FILE%") do echo lotpick-wallpaper: cannot make '%%~F' the wallpaper 1>&2
+for %%F in ("%FILE%") do >&2 echo lotpick-wallpaper: cannot make '%%~F' the wallpaper
 exit /b 1
 
 rem Removes what earlier runs wrote beside FILE, then keeps FILE alone. No
@@ -121,7 +121,7 @@ call :split_name
 if /i not "%EARLIER_STEM%"=="%STEM%" exit /b 0
 if exist "%EARLIER%" del /f /q "%EARLIER%"
 if not exist "%EARLIER%" exit /b 0
-for %%F in ("%EARLIER%") do echo lotpick-wallpaper: cannot remove '%%~F' 1>&2
+for %%F in ("%EARLIER%") do >&2 echo lotpick-wallpaper: cannot remove '%%~F'
 set "FAILED=1"
 exit /b 0
 
@@ -144,7 +144,7 @@ for /f "usebackq eol=| delims=" %%L in ("%LIST%") do (
 if defined MISSING exit /b 0
 move /y DoneList DoneList.previous >nul
 if not errorlevel 1 exit /b 0
-echo lotpick-wallpaper: cannot move 'DoneList' to 'DoneList.previous' 1>&2
+>&2 echo lotpick-wallpaper: cannot move 'DoneList' to 'DoneList.previous'
 exit /b 1
 
 rem Sets MISSING unless NAME is a blank line or an entry of the done list. A
