@@ -136,7 +136,8 @@ TEST(RunPick, ReportsAMissingListWithoutRecordingAnything) {
     const RunResult run = pick({"nope.txt", "wall.bmp", "extra"}, "1");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "File: nope.txt not found");
-    EXPECT_EQ(run.err.rfind("lotpick: cannot read list 'nope.txt': ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("lotpick: ignoring extra argument 'extra'\nlotpick: cannot read list 'nope.txt': ", 0), 0u)
+        << run.err;
     EXPECT_EQ(test::list_dir(scratch.path()), "");
 }
 
