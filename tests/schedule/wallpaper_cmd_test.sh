@@ -14,18 +14,8 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 scratch=$(realpath "$scratch")
 windows_scratch="Z:${scratch//\//\\}"
-failures=0
-
-check() {
-    if [[ $2 != "$3" ]]; then
-        printf 'FAIL %s: %s\n  expected: %q\n  got:      %q\n' "$step" "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
-
-contents() {
-    if [[ -f $1 ]]; then cat "$1"; else printf '(none)'; fi
-}
+# shellcheck source-path=SCRIPTDIR source=checks.sh
+source "${BASH_SOURCE[0]%/*}/checks.sh"
 
 # run WHAT SEED STATUS OUT ERR TOLD FILES DONE PREVIOUS [LIST [DESTINATION]]:
 # OUT and ERR with LF line ends, TOLD relative to the scratch folder.
@@ -97,8 +87,4 @@ for n in "wall|a.jpg|wall.jpg" "wall.bmp|old.d\\file|wall.bmp" "wall.bmp|.profil
     check "file written" picked "$(contents "$scratch/job/$written")"
 done
 
-if ((failures > 0)); then
-    echo "$failures checks failed"
-    exit 1
-fi
-echo "all checks passed"
+finish

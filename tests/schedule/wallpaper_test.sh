@@ -13,14 +13,8 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 scratch=$(realpath "$scratch")
 shell=$(command -v dash || echo /bin/sh)
-failures=0
-
-check() {
-    if [[ $2 != "$3" ]]; then
-        printf 'FAIL %s, %s: %s\n  expected: %q\n  got:      %q\n' "$row" "$step" "$1" "$2" "$3"
-        failures=$((failures + 1))
-    fi
-}
+# shellcheck source-path=SCRIPTDIR source=checks.sh
+source "${BASH_SOURCE[0]%/*}/checks.sh"
 
 # One stand-in under four names: records its name and arguments, fails when
 # asked to, and lists Xfce's properties as a two-monitor desktop has them.
@@ -53,10 +47,6 @@ arrange() {
 
 listing() {
     (cd "$scratch" && find job "my pictures" -type f ! -path 'job/pics/*' | LC_ALL=C sort | tr '\n' ' ')
-}
-
-contents() {
-    if [[ -f $1 ]]; then cat "$1"; else printf '(none)'; fi
 }
 
 # run WHAT SEED STATUS OUT ERR TOLD FILES DONE PREVIOUS [LIST]: one run of the
@@ -192,8 +182,4 @@ check "desktop told" "gsettings [set] [org.gnome.desktop.background] [picture-ur
     "$(head -n 1 "$scratch/calls")"
 check wallpaper "the jpg" "$(contents "$home/Pictures/wallpaper.jpg")"
 
-if ((failures > 0)); then
-    echo "$failures checks failed"
-    exit 1
-fi
-echo "all checks passed: ${#rows[@]} desktops, ${#naming[@]} namings"
+finish
