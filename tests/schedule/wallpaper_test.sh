@@ -167,8 +167,8 @@ line=$(grep -v '^#' "${wrapper%/*}/crontab.txt")
 check "a % in the line, which cron takes for a line end" "" "${line//[^%]/}"
 home=$scratch/home
 mkdir -p "$home/.local/bin" "$home/.local/share/lotpick/pics" "$home/Pictures"
-cp "$lotpick" "$wrapper" "$home/.local/bin/"
-mv "$home/.local/bin/lotpick-wallpaper" "$home/.local/share/lotpick/"
+cp "$lotpick" "$home/.local/bin/"
+cp "$wrapper" "$home/.local/share/lotpick/lotpick-wallpaper"
 ln -s "$scratch/bin/stand-in" "$home/.local/bin/gsettings"
 printf 'the jpg' >"$home/.local/share/lotpick/pics/a.jpg"
 printf 'pics/a.jpg\n\n' >"$home/.local/share/lotpick/wallpapers.txt"
