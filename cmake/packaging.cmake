@@ -8,7 +8,10 @@ install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # What README links to, so that its links resolve where it is installed.
 install(FILES docs/performance.md docs/performance.png docs/rotation.md docs/rotation.png
     DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
-install(DIRECTORY examples/schedule DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+# The wallpaper wrapper is an example to copy beside a list, not a command on the PATH.
+install(DIRECTORY examples/schedule DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+    PATTERN lotpick-wallpaper PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+        WORLD_READ WORLD_EXECUTE)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_CONTACT "lotpick developers <lotpick@example.invalid>")

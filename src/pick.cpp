@@ -31,10 +31,12 @@ constexpr const char* help_summary =
     "unreadable, the pick not recorded or copied, or the output lost. "
     "LOTPICK_SEED=<number> fixes the draw.";
 
-// Every diagnostic lotpick adds has this one shape.
-void report(const Console& console, std::string_view what, std::string_view path, std::string_view reason) {
-    std::fprintf(console.err, "lotpick: %.*s '%.*s': %.*s\n", static_cast<int>(what.size()), what.data(),
-                 static_cast<int>(path.size()), path.data(), static_cast<int>(reason.size()), reason.data());
+// Every diagnostic lotpick adds has this one shape; a warning that needs no
+// reason ends at the path.
+void report(const Console& console, std::string_view what, std::string_view path, std::string_view reason = "") {
+    std::fprintf(console.err, "lotpick: %.*s '%.*s'%s%.*s\n", static_cast<int>(what.size()), what.data(),
+                 static_cast<int>(path.size()), path.data(), reason.empty() ? "" : ": ",
+                 static_cast<int>(reason.size()), reason.data());
 }
 
 std::string too_long_reason(std::size_t length) {
@@ -236,6 +238,9 @@ int run_pick(std::span<const std::string> args, const Console& console) {
         std::fputs(usage_text, console.out);
         return finish(console, refused);
     }
+    // Still ignored, as always, but no longer silently: an unquoted space in
+    // the destination would otherwise go by unnoticed.
+    for (const std::string& extra : args.subspan(3)) report(console, "ignoring extra argument", extra);
     std::optional<std::uint32_t> fixed_seed;
     if (!read_fixed_seed(console, fixed_seed) || !fits_name(args[2], console)) return finish(console, refused);
     return finish(console, pick_and_copy(args[1], args[2], fixed_seed, console));

@@ -108,9 +108,10 @@ TEST(RunPick, TakesHelpAndVersionBesideADestinationAsListNames) {
     test::ScratchDir scratch;
     write_pickable_files();
     write_file("--version", "a.txt\r\n");
-    const RunResult found = pick({"--version", "wall.bmp"}, "1");
+    const RunResult found = pick({"--version", "wall.bmp", "--help", "My Pictures"}, "1");
     EXPECT_EQ(found.status, 0) << found.err;
     EXPECT_EQ(found.out, "1 files picked 0\na.txt\n");
+    EXPECT_EQ(found.err, "lotpick: ignoring extra argument '--help'\nlotpick: ignoring extra argument 'My Pictures'\n");
     EXPECT_EQ(read_file("wall.txt"), "content of a");
 
     const RunResult missing = pick({"--help", "wall.bmp", "--version"}, "1");
@@ -135,7 +136,8 @@ TEST(RunPick, ReportsAMissingListWithoutRecordingAnything) {
     const RunResult run = pick({"nope.txt", "wall.bmp", "extra"}, "1");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "File: nope.txt not found");
-    EXPECT_EQ(run.err.rfind("lotpick: cannot read list 'nope.txt': ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("lotpick: ignoring extra argument 'extra'\nlotpick: cannot read list 'nope.txt': ", 0), 0u)
+        << run.err;
     EXPECT_EQ(test::list_dir(scratch.path()), "");
 }
 

@@ -180,13 +180,15 @@ TEST(Lotpick, KeepsOneDoneListWhateverItsCase) {
 }
 
 // Blanks, quotes, backslashes and empty arguments reach lotpick unchanged,
-// whether the platform passes a vector or one string for lotpick to split.
+// whether the platform passes a vector or one string for lotpick to split;
+// the argument after the destination is named as ignored before anything else.
 TEST(Lotpick, TakesArgumentsExactlyAsGiven) {
     for (const char* list : {"my list.txt", "say \"hi\".txt", "dir\\", "a \\\" b", "\t", ""}) {
         test::ScratchDir scratch;
         const auto run = lotpick({list, "wall.bmp", "ignored extra"}, "1");
         EXPECT_EQ(run.status, 1) << list;
         EXPECT_EQ(run.out, "File: " + std::string(list) + " not found") << list;
+        EXPECT_EQ(run.err.rfind(console_text("lotpick: ignoring extra argument 'ignored extra'\n"), 0), 0u) << run.err;
     }
 }
 

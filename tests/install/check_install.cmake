@@ -50,7 +50,7 @@ function(check_install root prefix)
     set(doc ${base}/share/doc/lotpick)
     set(expected ${base}/bin/lotpick ${doc}/README.md ${doc}/docs/performance.md ${doc}/docs/performance.png
         ${doc}/docs/rotation.md ${doc}/docs/rotation.png ${doc}/examples/schedule/crontab.txt
-        ${doc}/examples/schedule/lotpick-wallpaper.cmd ${doc}/examples/schedule/lotpick-wallpaper.service
+        ${doc}/examples/schedule/lotpick-wallpaper ${doc}/examples/schedule/lotpick-wallpaper.cmd ${doc}/examples/schedule/lotpick-wallpaper.service
         ${doc}/examples/schedule/lotpick-wallpaper.timer ${base}/share/man/man1/lotpick.1)
     list(SORT expected)
     if(NOT installed STREQUAL expected)
@@ -77,6 +77,14 @@ function(check_install root prefix)
         RESULT_VARIABLE status OUTPUT_VARIABLE answer ERROR_VARIABLE answer)
     if(NOT status EQUAL 0 OR NOT answer STREQUAL "lotpick ${VERSION}\n")
         fail("installed lotpick --version said (" ${status} "): " ${answer})
+    endif()
+    # The wrapper runs as it lies, passing on what lotpick says.
+    execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env LOTPICK=${root}/${base}/bin/lotpick
+            ${root}/${doc}/examples/schedule/lotpick-wallpaper --version
+        RESULT_VARIABLE status OUTPUT_VARIABLE answer ERROR_VARIABLE answer)
+    if(NOT status EQUAL 0 OR NOT answer STREQUAL "lotpick ${VERSION}\n")
+        fail("installed lotpick-wallpaper --version said (" ${status} "): " ${answer})
     endif()
 endfunction()
 

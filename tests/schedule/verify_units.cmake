@@ -1,24 +1,52 @@
 # Checks the systemd units of examples/schedule with systemd-analyze verify,
-# as a user's units, with the service started from the lotpick just built:
-# verify also checks that the command it names can run.
+# as a user's units, once for each of README's installs: lotpick in the system
+# (/usr/local/bin or /usr/bin) and lotpick in ~/.local/bin. Each gets a home of
+# its own with lotpick-wallpaper beside the list, as README sets it up; verify
+# checks that the command the service names can run, and the PATH the service
+# gives the wrapper must lead to the install's lotpick.
 #
 # cmake -DANALYZE=... -DBINARY=... -DSOURCE_DIR=... -DSCRATCH=... -P verify_units.cmake
 
-file(REMOVE_RECURSE ${SCRATCH})
-file(MAKE_DIRECTORY ${SCRATCH}/runtime)
-set(units)
-foreach(name lotpick-wallpaper.service lotpick-wallpaper.timer)
-    file(READ ${SOURCE_DIR}/examples/schedule/${name} text)
-    string(REPLACE "ExecStart=lotpick " "ExecStart=${BINARY} " text "${text}")
-    file(WRITE ${SCRATCH}/${name} "${text}")
-    list(APPEND units ${SCRATCH}/${name})
-endforeach()
+cmake_minimum_required(VERSION 3.25)
 
-# A user manager wants a runtime directory, which a build machine may not have.
-execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${SCRATCH}/runtime ${ANALYZE} verify --user ${units}
-    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-file(REMOVE_RECURSE ${SCRATCH})
-if(NOT status EQUAL 0 OR NOT output STREQUAL "")
-    message(FATAL_ERROR "systemd-analyze verify (${status}):\n${output}")
+set(schedule ${SOURCE_DIR}/examples/schedule)
+file(READ ${schedule}/lotpick-wallpaper.service service)
+if(NOT service MATCHES "\nEnvironment=PATH=([^\n]*)")
+    message(FATAL_ERROR "the service sets no PATH for the wrapper to find lotpick in")
 endif()
+set(service_path ${CMAKE_MATCH_1})
+
+file(REMOVE_RECURSE ${SCRATCH})
+foreach(install system user)
+    set(home ${SCRATCH}/${install}/home)
+    file(MAKE_DIRECTORY ${SCRATCH}/${install}/runtime)
+    file(COPY ${schedule}/lotpick-wallpaper DESTINATION ${home}/.local/share/lotpick)
+    if(install STREQUAL "user")
+        file(COPY ${BINARY} DESTINATION ${home}/.local/bin)
+    endif()
+
+    # A user manager wants a runtime directory, which a build machine may not have.
+    execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env HOME=${home} XDG_RUNTIME_DIR=${SCRATCH}/${install}/runtime
+            ${ANALYZE} verify --user ${schedule}/lotpick-wallpaper.service ${schedule}/lotpick-wallpaper.timer
+        RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(NOT status EQUAL 0 OR NOT output STREQUAL "")
+        message(FATAL_ERROR "systemd-analyze verify, ${install} install (${status}):\n${output}")
+    endif()
+
+    string(REPLACE "%h" "${home}" path "${service_path}")
+    string(REPLACE ":" ";" path "${path}")
+    if(install STREQUAL "user")
+        find_program(found lotpick PATHS ${path} NO_DEFAULT_PATH NO_CACHE)
+        if(NOT found STREQUAL "${home}/.local/bin/lotpick")
+            message(FATAL_ERROR "user install: the service's PATH (${path}) leads to '${found}'")
+        endif()
+    else()
+        foreach(bindir /usr/local/bin /usr/bin)
+            if(NOT bindir IN_LIST path)
+                message(FATAL_ERROR "system install: the service's PATH (${path}) misses ${bindir}")
+            endif()
+        endforeach()
+    endif()
+endforeach()
+file(REMOVE_RECURSE ${SCRATCH})

@@ -1,0 +1,185 @@
+#!/bin/bash
+# End-to-end runs of examples/schedule/lotpick-wallpaper (under dash when it is
+# there) with the real lotpick, stand-ins for each desktop's command that
+# record their arguments, and LOTPICK_SEED fixing every draw. Each run's
+# standard output, standard error, exit status, desktop calls and files left
+# are checked.
+#
+# wallpaper_test.sh LOTPICK WRAPPER SCRATCH
+set -euo pipefail
+
+lotpick=$(realpath "$1") wrapper=$(realpath "$2") scratch=$3
+rm -rf "$scratch"
+mkdir -p "$scratch"
+scratch=$(realpath "$scratch")
+shell=$(command -v dash || echo /bin/sh)
+# shellcheck source-path=SCRIPTDIR source=checks.sh
+source "${BASH_SOURCE[0]%/*}/checks.sh"
+
+# One stand-in under four names: records its name and arguments, fails when
+# asked to, and lists Xfce's properties as a two-monitor desktop has them.
+make_stand_ins() {
+    mkdir -p "$scratch/bin"
+    cat >"$scratch/bin/stand-in" <<'EOF'
+#!/bin/sh
+name=${0##*/}
+{ printf '%s' "$name"; printf ' [%s]' "$@"; echo; } >>"$CALLS"
+[ -z "${STAND_IN_FAILS:-}" ] || { echo "$name: failed" >&2; exit 1; }
+[ "$*" != "-c xfce4-desktop -l" ] || printf '%s\n' /backdrop/screen0/monitorHDMI-1/workspace0/last-image \
+    /backdrop/screen0/monitorHDMI-1/workspace0/image-style /backdrop/screen0/monitoreDP-1/workspace0/last-image
+EOF
+    chmod +x "$scratch/bin/stand-in"
+    for name in gsettings plasma-apply-wallpaperimage xfconf-query show-it; do
+        ln -sf stand-in "$scratch/bin/$name"
+    done
+}
+
+# The folder the job runs in, two pictures named by a list that ends with a
+# blank line, and beside the wallpaper a file of the user's own.
+arrange() {
+    rm -rf "$scratch/job" "$scratch/my pictures"
+    mkdir -p "$scratch/job/pics" "$scratch/my pictures"
+    printf 'the jpg' >"$scratch/job/pics/a.jpg"
+    printf 'the png' >"$scratch/job/pics/b.png"
+    printf 'pics/a.jpg\npics/b.png\n\n' >"$scratch/job/list.txt"
+    printf 'layers' >"$scratch/my pictures/wallpaper.psd"
+}
+
+listing() {
+    (cd "$scratch" && find job "my pictures" -type f ! -path 'job/pics/*' | LC_ALL=C sort | tr '\n' ' ')
+}
+
+# run WHAT SEED STATUS OUT ERR TOLD FILES DONE PREVIOUS [LIST]: one run of the
+# wrapper and what it must leave. TOLD is the wallpaper the desktop is told
+# about ("" for none), FILES every file left beside the list and the wallpaper.
+run() {
+    step=$1
+    local seed=$2 status=$3 out=$4 err=$5 told=$6 files=$7 done=$8 previous=$9 list=${10:-list.txt}
+    local dest="$scratch/my pictures/wallpaper.jpg" calls=""
+    : >"$scratch/calls"
+    local got_status=0
+    (cd "$scratch/job" && LOTPICK_SEED=$seed "$shell" "$wrapper" "$list" "$dest" \
+        >"$scratch/out" 2>"$scratch/err") || got_status=$?
+    if [[ -n $told ]]; then
+        calls=${template//FILE/$scratch/my pictures/$told}
+        calls=${calls//URI/file://$scratch/my%20pictures/$told}
+        [[ -z ${STAND_IN_FAILS:-} ]] || calls=${calls%%;*}
+        calls=${calls//;/$'\n'}
+    fi
+    check status "$status" "$got_status"
+    check "standard output" "$out" "$(cat "$scratch/out"; echo .)"
+    check "standard error" "${err//FILE/$scratch/my pictures/$told}" "$(cat "$scratch/err"; echo .)"
+    check "desktop calls" "$calls" "$(cat "$scratch/calls")"
+    check files "$files" "$(listing)"
+    check DoneList "$done" "$(contents "$scratch/job/DoneList")"
+    check DoneList.previous "$previous" "$(contents "$scratch/job/DoneList.previous")"
+    [[ $status != 0 ]] || check wallpaper "the ${told##*.}" "$(contents "$scratch/my pictures/$told")"
+}
+
+make_stand_ins
+PATH="$scratch/bin:${lotpick%/*}:$PATH"
+export PATH CALLS="$scratch/calls"
+unset LOTPICK LOTPICK_APPLY XDG_CURRENT_DESKTOP STAND_IN_FAILS
+
+gnome_calls="gsettings [set] [org.gnome.desktop.background] [picture-uri] [URI];\
+gsettings [writable] [org.gnome.desktop.background] [picture-uri-dark];\
+gsettings [set] [org.gnome.desktop.background] [picture-uri-dark] [URI]"
+xfce_calls="xfconf-query [-c] [xfce4-desktop] [-l];\
+xfconf-query [-c] [xfce4-desktop] [-p] [/backdrop/screen0/monitorHDMI-1/workspace0/last-image] [-s] [FILE];\
+xfconf-query [-c] [xfce4-desktop] [-p] [/backdrop/screen0/monitoreDP-1/workspace0/last-image] [-s] [FILE]"
+
+# A row a desktop: its name, XDG_CURRENT_DESKTOP, LOTPICK_APPLY, the calls
+# that tell it about a wallpaper, and the wrapper's words when they fail.
+rows=(
+    "GNOME|ubuntu:GNOME||$gnome_calls|the GNOME desktop refused it"
+    "KDE Plasma|KDE||plasma-apply-wallpaperimage [FILE]|the KDE desktop refused it"
+    "Xfce|XFCE||$xfce_calls|the XFCE desktop refused it"
+    "LOTPICK_APPLY before the desktop|GNOME|show-it --fill|show-it [--fill] [FILE]|LOTPICK_APPLY failed"
+)
+a=$'3 files picked 1\npics/a.jpg\n.'
+a_again=$'Selecting new file 1\nSelecting new file 0\nSelecting new file 0\n3 files picked 0\npics/a.jpg\n.'
+b=$'Selecting new file 0\n3 files picked 2\npics/b.png\n.'
+for r in "${rows[@]}"; do
+    IFS='|' read -r row desktop apply template refusal <<<"$r"
+    export XDG_CURRENT_DESKTOP=$desktop
+    if [[ -n $apply ]]; then export LOTPICK_APPLY=$apply; else unset LOTPICK_APPLY; fi
+    arrange
+    jpg_left="job/DoneList job/list.txt job/lotpick-wallpaper.last my pictures/wallpaper.jpg my pictures/wallpaper.psd "
+    both_left="job/DoneList job/DoneList.previous ${jpg_left#job/DoneList }"
+    previous_only="job/DoneList.previous ${jpg_left#job/DoneList }"
+    run "a first pick" 1 0 "$a" . wallpaper.jpg "$jpg_left" pics/a.jpg "(none)"
+    # Three redraws, as many as the list has line ends, and yet b.png is
+    # not done: no new round.
+    run "every draw done, not every name" 1 0 "$a_again" . wallpaper.jpg "$jpg_left" \
+        $'pics/a.jpg\r\npics/a.jpg' "(none)"
+    run "the last name: another extension, and a new round" 2 0 "$b" . wallpaper.png \
+        "job/DoneList.previous job/list.txt job/lotpick-wallpaper.last my pictures/wallpaper.png my pictures/wallpaper.psd " \
+        "(none)" $'pics/a.jpg\r\npics/a.jpg\r\npics/b.png'
+    run "a pick from the whole list again" 1 0 "$a" . wallpaper.jpg "$both_left" pics/a.jpg \
+        $'pics/a.jpg\r\npics/a.jpg\r\npics/b.png'
+    run "a list that is not there" 1 1 "File: nope.txt not found." \
+        $'lotpick: cannot read list \'nope.txt\': No such file or directory\n.' "" "$both_left" \
+        pics/a.jpg $'pics/a.jpg\r\npics/a.jpg\r\npics/b.png' nope.txt
+    mv "$scratch/job/pics/b.png" "$scratch/b.png"
+    run "a copy that fails" 2 2 "$b" \
+        "lotpick: cannot copy 'pics/b.png' to '$scratch/my pictures/wallpaper.png': No such file or directory"$'\n.' "" \
+        "$both_left" \
+        $'pics/a.jpg\r\npics/b.png' $'pics/a.jpg\r\npics/a.jpg\r\npics/b.png'
+    # Every name done before the run: the done list goes all the same.
+    STAND_IN_FAILS=1 run "a desktop that refuses" 1 3 "$a_again" \
+        "${template%%[[ ]*}: failed"$'\n'"lotpick-wallpaper: cannot show 'FILE': $refusal"$'\n.' wallpaper.jpg \
+        "$previous_only" \
+        "(none)" $'pics/a.jpg\r\npics/b.png\r\npics/a.jpg'
+    mv "$scratch/b.png" "$scratch/job/pics/b.png"
+done
+
+# The file told about follows lotpick's naming: a stand-in lotpick (through
+# LOTPICK) prints each picked name, and LOTPICK_APPLY records what it is told.
+row="naming"
+cat >"$scratch/bin/fake-lotpick" <<'EOF'
+#!/bin/sh
+printf '1 files picked 0\n%s\n' "$PICKED"
+EOF
+chmod +x "$scratch/bin/fake-lotpick"
+naming=(
+    "wall.bmp|pics/a.jpg|wall.jpg" "wall|a.jpg|wall.jpg" "wall.bmp|README|wall.bmp" "wall.bmp|archive.tar.gz|wall.gz"
+    "my.dir/wall|a.jpg|my.dir/wall.jpg" ".bmp|a.jpg|.bmp.jpg" "dir/.bmp|a.jpg|dir/.bmp.jpg" "wall.bmp|.profile|wall.bmp"
+    "wall.bmp|old.d/file|wall.bmp" 'wall.bmp|old.d\file|wall.bmp' "wall.|a.jpg|wall.jpg" "wall.bmp|a.|wall."
+    "/abs/wall.bmp|pics/a.jpg|/abs/wall.jpg"
+)
+for n in "${naming[@]}"; do
+    IFS='|' read -r destination picked told <<<"$n"
+    step="$destination and $picked"
+    [[ $told == /* ]] || told=$scratch/job/$told
+    rm -rf "$scratch/job" && mkdir "$scratch/job"
+    : >"$scratch/calls"
+    (cd "$scratch/job" && LOTPICK=fake-lotpick LOTPICK_APPLY=show-it PICKED=$picked "$shell" "$wrapper" list.txt \
+        "$destination" >/dev/null)
+    check "file told" "show-it [$told]" "$(cat "$scratch/calls")"
+done
+
+# The crontab line as cron runs it: from a bare environment, with lotpick
+# installed in ~/.local/bin and the wrapper beside the list. Nothing may reach
+# standard output or standard error, or cron mails it.
+row="crontab"
+step="the line of crontab.txt"
+line=$(grep -v '^#' "${wrapper%/*}/crontab.txt")
+check "a % in the line, which cron takes for a line end" "" "${line//[^%]/}"
+home=$scratch/home
+mkdir -p "$home/.local/bin" "$home/.local/share/lotpick/pics" "$home/Pictures"
+cp "$lotpick" "$home/.local/bin/"
+cp "$wrapper" "$home/.local/share/lotpick/lotpick-wallpaper"
+ln -s "$scratch/bin/stand-in" "$home/.local/bin/gsettings"
+printf 'the jpg' >"$home/.local/share/lotpick/pics/a.jpg"
+printf 'pics/a.jpg\n\n' >"$home/.local/share/lotpick/wallpapers.txt"
+: >"$scratch/calls"
+cron_status=0
+env -i HOME="$home" CALLS="$scratch/calls" LOTPICK_SEED=1 PATH=/usr/bin:/bin "$shell" -c \
+    "$(cut -d ' ' -f 6- <<<"$line")" >"$scratch/out" 2>"$scratch/err" || cron_status=$?
+check status 0 "$cron_status"
+check "standard output and error" "" "$(cat "$scratch/out" "$scratch/err")"
+check "desktop told" "gsettings [set] [org.gnome.desktop.background] [picture-uri] [file://$home/Pictures/wallpaper.jpg]" \
+    "$(head -n 1 "$scratch/calls")"
+check wallpaper "the jpg" "$(contents "$home/Pictures/wallpaper.jpg")"
+
+finish
