@@ -9,8 +9,10 @@ import re
 import statistics
 import sys
 
-results, docs = sys.argv[1], sys.argv[2]
+shape_mode = sys.argv[1] == '--shapes'
+results = sys.argv[2] if shape_mode else sys.argv[1]
 sizes = [10000, 100000, 1000000, 10000000]
+shape_sizes = [10000, 100000, 1000000]
 mib = 1024 * 1024
 
 
@@ -26,6 +28,25 @@ def times(case):
 
 def medians(case):
     return {command: statistics.median(runs) for command, runs in times(case).items()}
+
+
+def shape_table(shapes):
+    """The name shapes' cases, each against its floor (and the baseline build,
+    when one was timed), as a table in Markdown."""
+    rows = ['| Shape | Lines | case | lotpick | `wc -l` | ratio | goal | baseline |',
+            '|---|---:|---|---:|---:|---:|---:|---:|']
+    for n in shape_sizes:
+        for shape in shapes:
+            for kind, goal in (('fresh', 1.25), ('half', 1.5)):
+                m = medians('shape-%s-%s-%d' % (shape, kind, n))
+                if not m:
+                    continue
+                r = m['lotpick'] / m['wc']
+                base = ms(m['baseline']) if 'baseline' in m else ''
+                rows.append('| %s | %d | %s | %s | %s | %.2f | %s | %s |'
+                            % (shape, n, 'fresh pick' if kind == 'fresh' else 'half done', ms(m['lotpick']),
+                               ms(m['wc']), r, ('<= %.2f' % goal) if n == 1000000 else '', base))
+    return '\n'.join(rows)
 
 
 def read(name):
@@ -48,6 +69,11 @@ def rss(name):
 def verdict(ok):
     return 'yes' if ok else '**no**'
 
+
+if shape_mode:
+    print(shape_table(sys.argv[3:]))
+    sys.exit(0)
+docs = sys.argv[2]
 
 fresh = {n: medians('fresh-%d' % n) for n in sizes}
 half = {n: medians('half-%d' % n) for n in sizes}
