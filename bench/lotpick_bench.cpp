@@ -4,7 +4,6 @@
 // ten thousand to a million names.
 
 #include "done_list.h"
-#include "entry_set.h"
 #include "line_list.h"
 #include "line_table.h"
 #include "list_file.h"
@@ -125,30 +124,6 @@ void BM_IndexDrawableLines(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(index_drawable_lines(*scanned.list, n));
 }
 BENCHMARK(BM_IndexDrawableLines)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
-
-// The set of the names a run asks about: 64 first attempts, or a name for
-// each generator output.
-void BM_IndexEntries(benchmark::State& state) {
-    std::string text;
-    for (std::int64_t i = 0; i < state.range(0); ++i) text += name_of(i * 31) + "\n";
-    for (auto _ : state) benchmark::DoNotOptimize(index_entries(text));
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
-}
-BENCHMARK(BM_IndexEntries)->Arg(64)->Arg(32768)->Unit(benchmark::kMicrosecond);
-
-// One done-list entry looked up among 64 asked names: nearly always a miss,
-// told by one bit.
-void BM_FindEntry(benchmark::State& state) {
-    std::string text;
-    for (std::int64_t i = 0; i < 64; ++i) text += name_of(i * 15625) + "\n";
-    const EntrySet set = index_entries(text);
-    std::vector<std::string> entries;
-    std::mt19937 rng(3);
-    for (int i = 0; i < 4096; ++i) entries.push_back(name_of(static_cast<std::int64_t>(rng() % 1000000)));
-    std::size_t next = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(find_entry(set, entries[next++ & 4095]));
-}
-BENCHMARK(BM_FindEntry);
 
 }  // namespace
 

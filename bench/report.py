@@ -279,8 +279,6 @@ what = {
     'BM_FindNames': 'the names of the first 64 attempts, read from their stretches of the list',
     'BM_FindDone': 'a half-done run\'s pass over its done list of half that many entries, against 64 names',
     'BM_IndexDrawableLines': 'the name of every generator output, for runs of more than 64 attempts: one walk over the list file',
-    'BM_IndexEntries': 'the set of the names asked about: 64 attempts, or one per generator output',
-    'BM_FindEntry': 'one done-list entry looked up among 64 asked names',
 }
 
 
