@@ -5,7 +5,7 @@
 
 #include "done_list.h"
 #include "line_list.h"
-#include "line_table.h"
+#include "draw_plan.h"
 #include "list_file.h"
 #include "random_draw.h"
 
@@ -83,7 +83,7 @@ BENCHMARK(BM_StdCountCr)->Arg(256 << 10)->Arg(16 << 20);
 void BM_ScanList(benchmark::State& state) {
     const std::string& list = list_text(state.range(0));
     const std::string path = file_of("list-" + std::to_string(state.range(0)), list);
-    for (auto _ : state) benchmark::DoNotOptimize(scan_list(path));
+    for (auto _ : state) benchmark::DoNotOptimize(load_text_file(path));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(list.size()));
 }
 BENCHMARK(BM_ScanList)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -91,9 +91,9 @@ BENCHMARK(BM_ScanList)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchma
 // The first 64 attempts of a run with a done list, read from their stretches.
 void BM_FindNames(benchmark::State& state) {
     const std::string path = file_of("list-" + std::to_string(state.range(0)), list_text(state.range(0)));
-    const ScannedList scanned = scan_list(path);
+    const ScannedList scanned = load_text_file(path);
     const std::vector<std::int32_t> indexes = drawn_indexes(static_cast<std::int32_t>(state.range(0)), 7, 64);
-    for (auto _ : state) benchmark::DoNotOptimize(find_names(*scanned.list, indexes));
+    for (auto _ : state) benchmark::DoNotOptimize(copy_line(*scanned.list, indexes));
 }
 BENCHMARK(BM_FindNames)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
@@ -108,7 +108,7 @@ void BM_FindDone(benchmark::State& state) {
     const std::vector<std::string_view> names(asked.begin(), asked.end());
     for (auto _ : state) {
         DoneList done = open_done_list(path);
-        benchmark::DoNotOptimize(find_done(done, names));
+        benchmark::DoNotOptimize(is_done(done, names));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * lines / 2);
@@ -119,7 +119,7 @@ BENCHMARK(BM_FindDone)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchma
 // once per run in one walk over the list file.
 void BM_IndexDrawableLines(benchmark::State& state) {
     const std::string path = file_of("list-" + std::to_string(state.range(0)), list_text(state.range(0)));
-    const ScannedList scanned = scan_list(path);
+    const ScannedList scanned = load_text_file(path);
     const auto n = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) benchmark::DoNotOptimize(index_drawable_lines(*scanned.list, n));
 }

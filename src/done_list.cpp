@@ -90,8 +90,8 @@ struct Half {
 std::optional<Failure> skip_line(const DoneList& done, std::uint64_t& at, std::string& piece) {
     const std::uint64_t size = done.source->size;
     while (at < size) {
-        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, size - at)));
-        if (std::optional<Failure> failure = read_bytes(*done.source, at, piece.data(), piece.size())) return failure;
+        if (std::optional<Failure> failure = read_piece(*done.source, at, size, done.reading.piece, piece))
+            return failure;
         const auto found = std::find_if(piece.begin(), piece.end(), is_line_break);
         at += static_cast<std::uint64_t>(found - piece.begin());
         if (found != piece.end()) {
@@ -158,8 +158,7 @@ void search_half(const DoneList& done, const Asked& asked, Half& half) {
         if (const auto found = asked.number.find(entry); found != asked.number.end()) half.hit[found->second] = true;
     };
     for (std::uint64_t at = half.from; at < half.to && at < size;) {
-        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, size - at)));
-        if ((half.failure = read_bytes(*done.source, at, piece.data(), piece.size()))) return;
+        if ((half.failure = read_piece(*done.source, at, size, done.reading.piece, piece))) return;
         bool rest = false;
         const std::size_t kept = visit_lines(piece, at + piece.size() >= size, marks, visit, rest);
         if (kept > 0 && !rest) {
@@ -214,19 +213,16 @@ DoneList open_done_list(const std::string& path, const DoneReading& reading) {
         return done;
     }
     done.source = std::move(opened.source);
-    char start[3];
-    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(3, done.source->size));
-    if (std::optional<Failure> failure = read_bytes(*done.source, 0, start, length)) {
+    TextStart start;
+    if (std::optional<Failure> failure = read_text_start(*done.source, start)) {
         done.failure = std::move(failure);
         done.source.reset();
-        return done;
     }
-    const std::string_view text(start, length);
-    done.text_start = text.size() - without_byte_order_mark(text).size();
+    done.text_start = start.offset;
     return done;
 }
 
-std::vector<bool> find_done(DoneList& done, std::span<const std::string_view> names) {
+std::vector<bool> is_done(DoneList& done, std::span<const std::string_view> names) {
     const Asked asked = ask_about(names);
     Half halves[2];
     std::optional<Failure> failure = search(done, asked, halves);
@@ -247,8 +243,7 @@ std::vector<bool> find_done(DoneList& done, std::span<const std::string_view> na
 void read_through(DoneList& done) {
     std::string piece;
     for (std::uint64_t at = 0; done.source && at < done.source->size; at += piece.size()) {
-        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, done.source->size - at)));
-        if (std::optional<Failure> failure = read_bytes(*done.source, at, piece.data(), piece.size())) {
+        if (std::optional<Failure> failure = read_piece(*done.source, at, done.source->size, done.reading.piece, piece)) {
             done.failure = std::move(failure);
             close_done_list(done);
         }
