@@ -177,7 +177,7 @@ std::optional<Failure> split_halves(const DoneList& done, Half (&halves)[2]) {
     const std::uint64_t size = done.source->size;
     halves[0].from = done.text_start;
     halves[0].to = halves[1].from = halves[1].to = size;
-    if (size - done.text_start < std::max<std::uint64_t>(done.reading.halves_from, 2)) return std::nullopt;
+    if (!worth_halves(size - done.text_start, done.reading.halves_from)) return std::nullopt;
     std::uint64_t middle = done.text_start + (size - done.text_start) / 2;
     char before = 0;
     if (std::optional<Failure> failure = read_bytes(*done.source, middle - 1, &before, 1)) return failure;

@@ -62,7 +62,7 @@ StretchCounts count_stretches(const ListFile& list, std::uint64_t from, std::uin
 // Both halves at once on a long list; the second starts on a stretch border.
 std::optional<Failure> count_list(ListFile& list, const ListReading& reading) {
     StretchCounts halves[2];
-    if (list.source.size < reading.halves_from) {
+    if (!worth_halves(list.source.size, reading.halves_from)) {
         halves[0] = count_stretches(list, 0, list.source.size, reading);
     } else {
         const std::uint64_t middle = (list.source.size + list.stretch - 1) / list.stretch / 2 * list.stretch;
