@@ -213,6 +213,13 @@ if perf record -q -e cpu-clock -o "$results/perf-check.data" true 2>/dev/null; t
         perf report -i "$results/perf-$kind.data" --comm lotpick --percentage relative --no-children --sort sym \
             --stdio > "$results/profile-$kind.txt" 2>/dev/null
     done
+    # And a half-done run of each name shape, for where the slowest one spends its time.
+    for shape in "${shapes[@]}"; do
+        perf record -q -e cpu-clock -F 20000 -o "$results/perf-shape-$shape.data" -- \
+            sh -c "for i in \$(seq 20); do cp shape-$shape/half-1000000.txt DoneList; '$lotpick' shape-$shape/list-1000000.txt out.bmp >/dev/null; done" 2>/dev/null
+        perf report -i "$results/perf-shape-$shape.data" --comm lotpick --percentage relative --no-children \
+            --sort sym --stdio > "$results/profile-shape-$shape.txt" 2>/dev/null
+    done
     rm -f DoneList
 fi
 

@@ -245,6 +245,31 @@ if fresh_profile and half_profile:
         % (fresh_profile[0][copied], fresh_profile[0]['counting line ends'],
            half_profile[0]['splitting the done list into entries and looking them up']))
     out('')
+shapes = [s for s in ('end', 'suffix', 'tail') if os.path.exists(os.path.join(results, 'shape-%s-half-1000000.0.json' % s))]
+if shapes:
+    out('## Name shapes')
+    out('')
+    out('How the names of a list look: "end", names that differ at their end (`pics/wallpaper_0000123.jpg`); '
+        '"suffix", names that share a 30-byte suffix (`pics/0000123_nature_1920x1080_wallpaper.jpg`); "tail", '
+        'names of 47 to 51 bytes whose last 16 bytes take only 32 values. Each name is a hard link as above; '
+        'the half-done list holds every second name. Goals at 10^6 names: fresh pick at most 1.25 x `wc -l`, '
+        'half done at most 1.5 x.')
+    out('')
+    out(shape_table(shapes))
+    out('')
+    slowest = max(shapes, key=lambda s: medians('shape-%s-half-1000000' % s)['lotpick']
+                  / medians('shape-%s-half-1000000' % s)['wc'])
+    shape_profile = profile('shape-' + slowest)
+    if shape_profile:
+        out('Where a half-done run of the slowest shape, "%s", spends its time at 10^6 names '
+            '(`perf record -e cpu-clock`, twenty runs, both threads; shares of lotpick\'s samples):' % slowest)
+        out('')
+        out('| Samples spent on | share |')
+        out('|---|---:|')
+        for name, _ in groups:
+            out('| %s | %.0f %% |' % (name, shape_profile[0][name]))
+        out('| everything else | %.0f %% |' % shape_profile[1])
+        out('')
 out('## Copy')
 out('')
 out('| 512 MiB file | lotpick | `cp` | ratio |')
