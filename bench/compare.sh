@@ -202,6 +202,20 @@ for n in 1000000 "${sizes[-1]}"; do
 done
 rm -f DoneList
 
+# Peak memory bounded by the work, whatever the list's shape: 10^7 blank lines
+# without a done list (the empty name is always done, so every attempt is
+# made), and 10^7 one-byte names, every one of them done.
+if [[ ! -f blank-10000000.txt ]]; then
+    python3 -c "open('blank-10000000.txt', 'w', newline='').write('\r\n' * 10**7)"
+    python3 -c "open('bytes-10000000.txt', 'w', newline='').write(''.join(chr(97 + i % 26) + '\r\n' for i in range(10**7)))"
+    for letter in {a..z}; do printf x > "$letter"; done
+fi
+rm -f DoneList
+/usr/bin/time -f %M -o "$results/rss-blank.txt" "$lotpick" blank-10000000.txt out.bmp >/dev/null 2>&1 || true
+cp bytes-10000000.txt DoneList
+/usr/bin/time -f %M -o "$results/rss-bytes.txt" "$lotpick" bytes-10000000.txt out.bmp >/dev/null 2>&1 || true
+rm -f DoneList
+
 # Where the time of a run over 10^6 lines goes: cpu-clock samples, which need
 # no hardware counters, over twenty runs of each kind, every thread of each.
 if perf record -q -e cpu-clock -o "$results/perf-check.data" true 2>/dev/null; then

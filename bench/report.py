@@ -292,6 +292,10 @@ for n in (mid, big):
         out('| %s, 10^%d lines | %.1f MiB | %.1f MiB | %.1f MiB | %.1f MiB |'
             % (what, len(str(n)) - 1, list_bytes[n] / mib, done_size / mib, memory[(kind, n)] / mib,
                allowed(kind, n) / mib))
+for name, what in (('rss-blank.txt', '10^7 blank lines, no done list (every attempt made)'),
+                   ('rss-bytes.txt', '10^7 one-byte names, every one done')):
+    if os.path.exists(os.path.join(results, name)):
+        out('| %s | | | %.1f MiB | 16.0 MiB |' % (what, rss(name) / mib))
 out('')
 out('## Micro-benchmarks')
 out('')

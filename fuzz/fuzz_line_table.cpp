@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (scanned.list->line_ends != ends.size()) std::abort();
     const auto n = static_cast<std::int32_t>(ends.size());
 
-    const lotpick::LineTable table = lotpick::index_drawable_lines(*scanned.list, n);
+    const lotpick::FoundNames table = lotpick::index_drawable_lines(*scanned.list, n);
     if (table.failure || table.selected.size() != lotpick::generator_outputs) std::abort();
     for (std::uint32_t r = 0; r < lotpick::generator_outputs; ++r)
         check_name(text, ends, table, lotpick::name_selected(table, r), lotpick::scale_to_index(r, n));
