@@ -76,12 +76,25 @@ TEST(LoadTextFile, CountsAndNamesAsTheWholeTextOnRandomLists) {
 
 TEST(LoadTextFile, ReadsLongNamesAndLongBlankStretchesToTheirEnds) {
     test::ScratchDir scratch;
-    const std::string bytes = "first\r\n" + std::string(5000, 'n') + "\r\n" + std::string(100000, '\n') + "last\r\n";
-    test::write_file("list.txt", bytes);
-    // Around the long name, into the blank stretch and past it, and shuffled.
-    const std::vector<std::int32_t> indexes = {3, 0, 2, 4, 5, 90000, 6, 100003, 50000, 100002, 100004, 1, 100005};
-    for (const ListReading& reading : readings)
-        expect_as_whole_text(*load_text_file("list.txt", reading).list, bytes, indexes);
+    std::string pairs;
+    for (int i = 0; i < 300000; ++i) pairs += "\r\n";
+    // A name and a run of blank lines each shorter than a piece, and each
+    // longer, with CR LF pairs across every border of the windows read.
+    const struct {
+        std::string bytes;
+        std::int32_t blanks;
+    } cases[] = {
+        {"first\r\n" + std::string(5000, 'n') + "\r\n" + std::string(100000, '\n') + "last\r\n", 100000},
+        {"first\r\n" + std::string(300000, 'n') + "\r\n" + pairs + "last\r\n", 300000},
+    };
+    for (const auto& c : cases) {
+        test::write_file("list.txt", c.bytes);
+        const std::int32_t b = c.blanks;
+        // Around the long name, into the blank stretch and past it, and shuffled.
+        const std::vector<std::int32_t> indexes = {3, 0, 2, 4, 5, b - 10000, 6, b + 3, b / 2, b + 2, b + 4, 1, b + 5};
+        for (const ListReading& reading : readings)
+            expect_as_whole_text(*load_text_file("list.txt", reading).list, c.bytes, indexes);
+    }
 }
 
 TEST(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
