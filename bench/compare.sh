@@ -10,6 +10,16 @@
 #
 #   bench/compare.sh                          # the full comparison, about fifteen minutes
 #   LOTPICK_BENCH_ROUNDS=3 bench/compare.sh   # fewer rounds per case, for a look
+#   bench/compare.sh shapes                   # only the name shapes below
+#   bench/compare.sh shapes end suffix        # only some of them
+#
+# Name shapes: how fast a pick is may depend on how the names of a list look,
+# so lists of 10^4 to 10^6 names of each shape are timed too, fresh and half
+# done, against `wc -l`: "end", names that differ at their end
+# (pics/wallpaper_0000123.jpg); "suffix", names that share a 30-byte suffix
+# (pics/0000123_nature_1920x1080_wallpaper.jpg); "tail", names of 47 to 51
+# bytes whose last 16 bytes take only 32 values. LOTPICK_BENCH_BASELINE, the
+# path of another lotpick build, adds it to every shape case.
 #
 # Needs cmake, ninja, g++, Google Benchmark, hyperfine, gnuplot, python3, GNU
 # coreutils (wc, shuf, cp) and GNU time (/usr/bin/time); perf, when it works,
@@ -20,6 +30,14 @@ data=$root/build/bench-data
 results=$data/results
 rounds=${LOTPICK_BENCH_ROUNDS:-10}
 sizes=(10000 100000 1000000 10000000)
+shape_sizes=(10000 100000 1000000)
+only_shapes=false
+shapes=(end suffix tail)
+if [[ ${1:-} == shapes ]]; then
+    only_shapes=true
+    shift
+    (($# > 0)) && shapes=("$@")
+fi
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 
 cmake --preset release >/dev/null
@@ -38,7 +56,7 @@ cd "$data"
 # directory entries, not blocks. The names are 47 bytes long, so a list of a
 # million of them, each ended by CR LF, is 49 MB. A done list holds every name
 # of its list (done-N) or every second one (half-N).
-if [[ ! -f ready-47 ]]; then
+if ! $only_shapes && [[ ! -f ready-47 ]]; then
     rm -rf files ready
     python3 - "${sizes[@]}" <<'EOF'
 import os, sys
@@ -90,6 +108,62 @@ interleave() {
 }
 extra_options=()
 
+# The lists of each name shape, in shape-SHAPE/, each name a hard link as
+# above; the half-done list holds every second name.
+for shape in "${shapes[@]}"; do
+    [[ -f shape-$shape/ready ]] && continue
+    rm -rf "shape-$shape"
+    python3 - "$shape" "${shape_sizes[@]}" <<'EOF'
+import os, sys
+shape, sizes = sys.argv[1], [int(arg) for arg in sys.argv[2:]]
+root = 'shape-' + shape
+forms = {
+    'end': lambda i: 'pics/wallpaper_%07d.jpg' % i,
+    'suffix': lambda i: 'pics/%07d_nature_1920x1080_wallpaper.jpg' % i,
+    'tail': lambda i: 'pics/photo-%07d-%s-album-%02d-hd.jpg' % (i, 'x' * (11 + i % 5), i % 32),
+}
+names = []
+for i in range(max(sizes)):
+    folder = '%s/%03d' % (root, i // 10000)
+    if i % 10000 == 0:
+        os.makedirs(folder + '/pics')
+        source = folder + '/.content'
+        with open(source, 'wb') as f:
+            f.write(os.urandom(64 * 1024))
+    names.append('%s/%s' % (folder, forms[shape](i)))
+    os.link(source, names[-1])
+for n in sizes:
+    with open('%s/list-%d.txt' % (root, n), 'w', newline='') as f:
+        f.write(''.join(name + '\r\n' for name in names[:n]))
+    with open('%s/half-%d.txt' % (root, n), 'w', newline='') as f:
+        f.write('\r\n'.join(names[1:n:2]))
+EOF
+    touch "shape-$shape/ready"
+done
+
+# Every shape, fresh and half done, interleaved with its floor (and the
+# baseline build when one is named).
+time_shapes() {
+    local shape n list half baseline=()
+    for n in "${shape_sizes[@]}"; do
+        for shape in "${shapes[@]}"; do
+            list=shape-$shape/list-$n.txt half=shape-$shape/half-$n.txt
+            [[ -n ${LOTPICK_BENCH_BASELINE:-} ]] && baseline=(baseline "$LOTPICK_BENCH_BASELINE $list out.bmp")
+            interleave "shape-$shape-fresh-$n" "$rounds" 4 every 'rm -f DoneList' \
+                lotpick "$lotpick $list out.bmp" "${baseline[@]}" wc "wc -l $list"
+            interleave "shape-$shape-half-$n" "$rounds" 4 every "cp $half DoneList" \
+                lotpick "$lotpick $list out.bmp" "${baseline[@]}" wc "wc -l $list DoneList"
+        done
+    done
+    rm -f DoneList
+    python3 "$root/bench/report.py" --shapes "$results" "${shapes[@]}" > "$results/shapes.md"
+}
+if $only_shapes; then
+    time_shapes
+    cat "$results/shapes.md"
+    exit 0
+fi
+
 echo "load before: $(uptime)" > "$results/load.txt"
 # Starting the command and printing the usage text (status 1, hence -i): what
 # every run costs before it reads anything; wc on an empty input beside it.
@@ -114,6 +188,7 @@ interleave copy "$rounds" 2 every 'sh -c "rm -f DoneList big-out.bin big-cp.bin;
 rm -f DoneList
 "$lotpick" big-list.txt big-out.bin >/dev/null
 cmp big.bin big-out.bin
+time_shapes
 echo "load after: $(uptime)" >> "$results/load.txt"
 
 # Peak resident memory of the largest runs, against the lists' sizes.
@@ -127,6 +202,20 @@ for n in 1000000 "${sizes[-1]}"; do
 done
 rm -f DoneList
 
+# Peak memory bounded by the work, whatever the list's shape: 10^7 blank lines
+# without a done list (the empty name is always done, so every attempt is
+# made), and 10^7 one-byte names, every one of them done.
+if [[ ! -f blank-10000000.txt ]]; then
+    python3 -c "open('blank-10000000.txt', 'w', newline='').write('\r\n' * 10**7)"
+    python3 -c "open('bytes-10000000.txt', 'w', newline='').write(''.join(chr(97 + i % 26) + '\r\n' for i in range(10**7)))"
+    for letter in {a..z}; do printf x > "$letter"; done
+fi
+rm -f DoneList
+/usr/bin/time -f %M -o "$results/rss-blank.txt" "$lotpick" blank-10000000.txt out.bmp >/dev/null 2>&1 || true
+cp bytes-10000000.txt DoneList
+/usr/bin/time -f %M -o "$results/rss-bytes.txt" "$lotpick" bytes-10000000.txt out.bmp >/dev/null 2>&1 || true
+rm -f DoneList
+
 # Where the time of a run over 10^6 lines goes: cpu-clock samples, which need
 # no hardware counters, over twenty runs of each kind, every thread of each.
 if perf record -q -e cpu-clock -o "$results/perf-check.data" true 2>/dev/null; then
@@ -137,6 +226,13 @@ if perf record -q -e cpu-clock -o "$results/perf-check.data" true 2>/dev/null; t
             sh -c "for i in \$(seq 20); do $prepare; '$lotpick' list-1000000.txt out.bmp >/dev/null; done" 2>/dev/null
         perf report -i "$results/perf-$kind.data" --comm lotpick --percentage relative --no-children --sort sym \
             --stdio > "$results/profile-$kind.txt" 2>/dev/null
+    done
+    # And a half-done run of each name shape, for where the slowest one spends its time.
+    for shape in "${shapes[@]}"; do
+        perf record -q -e cpu-clock -F 20000 -o "$results/perf-shape-$shape.data" -- \
+            sh -c "for i in \$(seq 20); do cp shape-$shape/half-1000000.txt DoneList; '$lotpick' shape-$shape/list-1000000.txt out.bmp >/dev/null; done" 2>/dev/null
+        perf report -i "$results/perf-shape-$shape.data" --comm lotpick --percentage relative --no-children \
+            --sort sym --stdio > "$results/profile-shape-$shape.txt" 2>/dev/null
     done
     rm -f DoneList
 fi

@@ -4,9 +4,8 @@
 // ten thousand to a million names.
 
 #include "done_list.h"
-#include "entry_set.h"
 #include "line_list.h"
-#include "line_table.h"
+#include "draw_plan.h"
 #include "list_file.h"
 #include "random_draw.h"
 
@@ -84,7 +83,7 @@ BENCHMARK(BM_StdCountCr)->Arg(256 << 10)->Arg(16 << 20);
 void BM_ScanList(benchmark::State& state) {
     const std::string& list = list_text(state.range(0));
     const std::string path = file_of("list-" + std::to_string(state.range(0)), list);
-    for (auto _ : state) benchmark::DoNotOptimize(scan_list(path));
+    for (auto _ : state) benchmark::DoNotOptimize(load_text_file(path));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(list.size()));
 }
 BENCHMARK(BM_ScanList)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -92,9 +91,9 @@ BENCHMARK(BM_ScanList)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchma
 // The first 64 attempts of a run with a done list, read from their stretches.
 void BM_FindNames(benchmark::State& state) {
     const std::string path = file_of("list-" + std::to_string(state.range(0)), list_text(state.range(0)));
-    const ScannedList scanned = scan_list(path);
+    const ScannedList scanned = load_text_file(path);
     const std::vector<std::int32_t> indexes = drawn_indexes(static_cast<std::int32_t>(state.range(0)), 7, 64);
-    for (auto _ : state) benchmark::DoNotOptimize(find_names(*scanned.list, indexes));
+    for (auto _ : state) benchmark::DoNotOptimize(copy_line(*scanned.list, indexes));
 }
 BENCHMARK(BM_FindNames)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
@@ -109,7 +108,7 @@ void BM_FindDone(benchmark::State& state) {
     const std::vector<std::string_view> names(asked.begin(), asked.end());
     for (auto _ : state) {
         DoneList done = open_done_list(path);
-        benchmark::DoNotOptimize(find_done(done, names));
+        benchmark::DoNotOptimize(is_done(done, names));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * lines / 2);
@@ -120,35 +119,11 @@ BENCHMARK(BM_FindDone)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchma
 // once per run in one walk over the list file.
 void BM_IndexDrawableLines(benchmark::State& state) {
     const std::string path = file_of("list-" + std::to_string(state.range(0)), list_text(state.range(0)));
-    const ScannedList scanned = scan_list(path);
+    const ScannedList scanned = load_text_file(path);
     const auto n = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) benchmark::DoNotOptimize(index_drawable_lines(*scanned.list, n));
 }
 BENCHMARK(BM_IndexDrawableLines)->RangeMultiplier(10)->Range(10000, 1000000)->Unit(benchmark::kMillisecond);
-
-// The set of the names a run asks about: 64 first attempts, or a name for
-// each generator output.
-void BM_IndexEntries(benchmark::State& state) {
-    std::string text;
-    for (std::int64_t i = 0; i < state.range(0); ++i) text += name_of(i * 31) + "\n";
-    for (auto _ : state) benchmark::DoNotOptimize(index_entries(text));
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
-}
-BENCHMARK(BM_IndexEntries)->Arg(64)->Arg(32768)->Unit(benchmark::kMicrosecond);
-
-// One done-list entry looked up among 64 asked names: nearly always a miss,
-// told by one bit.
-void BM_FindEntry(benchmark::State& state) {
-    std::string text;
-    for (std::int64_t i = 0; i < 64; ++i) text += name_of(i * 15625) + "\n";
-    const EntrySet set = index_entries(text);
-    std::vector<std::string> entries;
-    std::mt19937 rng(3);
-    for (int i = 0; i < 4096; ++i) entries.push_back(name_of(static_cast<std::int64_t>(rng() % 1000000)));
-    std::size_t next = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(find_entry(set, entries[next++ & 4095]));
-}
-BENCHMARK(BM_FindEntry);
 
 }  // namespace
 

@@ -9,8 +9,10 @@ import re
 import statistics
 import sys
 
-results, docs = sys.argv[1], sys.argv[2]
+shape_mode = sys.argv[1] == '--shapes'
+results = sys.argv[2] if shape_mode else sys.argv[1]
 sizes = [10000, 100000, 1000000, 10000000]
+shape_sizes = [10000, 100000, 1000000]
 mib = 1024 * 1024
 
 
@@ -26,6 +28,25 @@ def times(case):
 
 def medians(case):
     return {command: statistics.median(runs) for command, runs in times(case).items()}
+
+
+def shape_table(shapes):
+    """The name shapes' cases, each against its floor (and the baseline build,
+    when one was timed), as a table in Markdown."""
+    rows = ['| Shape | Lines | case | lotpick | `wc -l` | ratio | goal | baseline |',
+            '|---|---:|---|---:|---:|---:|---:|---:|']
+    for n in shape_sizes:
+        for shape in shapes:
+            for kind, goal in (('fresh', 1.25), ('half', 1.5)):
+                m = medians('shape-%s-%s-%d' % (shape, kind, n))
+                if not m:
+                    continue
+                r = m['lotpick'] / m['wc']
+                base = ms(m['baseline']) if 'baseline' in m else ''
+                rows.append('| %s | %d | %s | %s | %s | %.2f | %s | %s |'
+                            % (shape, n, 'fresh pick' if kind == 'fresh' else 'half done', ms(m['lotpick']),
+                               ms(m['wc']), r, ('<= %.2f' % goal) if n == 1000000 else '', base))
+    return '\n'.join(rows)
 
 
 def read(name):
@@ -48,6 +69,11 @@ def rss(name):
 def verdict(ok):
     return 'yes' if ok else '**no**'
 
+
+if shape_mode:
+    print(shape_table(sys.argv[3:]))
+    sys.exit(0)
+docs = sys.argv[2]
 
 fresh = {n: medians('fresh-%d' % n) for n in sizes}
 half = {n: medians('half-%d' % n) for n in sizes}
@@ -92,9 +118,9 @@ def memory_ok(n):
 # too), counting line ends, searching the done list, starting the process.
 groups = [
     ('the system copying the files into lotpick', r'copy_to_iter|copy_page_to_iter|filemap_|rep_movs|copy_user'),
-    ('counting line ends', r'count_line_ends|line_ends_in|count_(avx2|sse2)|count_stretches'),
+    ('counting line ends', r'count_line_ends|line_ends_in|count_(avx512|sse2)|count_stretches'),
     ('splitting the done list into entries and looking them up',
-     r'name_end|marks_(avx2|sse2)|mark_name_ends|visit_lines|search_half|find_(marked_)?entry|find_slot|may_be_entry'),
+     r'name_end|marks_sse2|mark_name_ends|visit_lines|search_half|hash_name|has_bit|_Hashtable'),
     ('starting the process (loading, relocating)', r'_dl_|dl_main|do_lookup|strcmp|__libc_start|_start\b|init_cacheinfo|cpu_features'),
 ]
 
@@ -219,6 +245,31 @@ if fresh_profile and half_profile:
         % (fresh_profile[0][copied], fresh_profile[0]['counting line ends'],
            half_profile[0]['splitting the done list into entries and looking them up']))
     out('')
+shapes = [s for s in ('end', 'suffix', 'tail') if os.path.exists(os.path.join(results, 'shape-%s-half-1000000.0.json' % s))]
+if shapes:
+    out('## Name shapes')
+    out('')
+    out('How the names of a list look: "end", names that differ at their end (`pics/wallpaper_0000123.jpg`); '
+        '"suffix", names that share a 30-byte suffix (`pics/0000123_nature_1920x1080_wallpaper.jpg`); "tail", '
+        'names of 47 to 51 bytes whose last 16 bytes take only 32 values. Each name is a hard link as above; '
+        'the half-done list holds every second name. Goals at 10^6 names: fresh pick at most 1.25 x `wc -l`, '
+        'half done at most 1.5 x.')
+    out('')
+    out(shape_table(shapes))
+    out('')
+    slowest = max(shapes, key=lambda s: medians('shape-%s-half-1000000' % s)['lotpick']
+                  / medians('shape-%s-half-1000000' % s)['wc'])
+    shape_profile = profile('shape-' + slowest)
+    if shape_profile:
+        out('Where a half-done run of the slowest shape, "%s", spends its time at 10^6 names '
+            '(`perf record -e cpu-clock`, twenty runs, both threads; shares of lotpick\'s samples):' % slowest)
+        out('')
+        out('| Samples spent on | share |')
+        out('|---|---:|')
+        for name, _ in groups:
+            out('| %s | %.0f %% |' % (name, shape_profile[0][name]))
+        out('| everything else | %.0f %% |' % shape_profile[1])
+        out('')
 out('## Copy')
 out('')
 out('| 512 MiB file | lotpick | `cp` | ratio |')
@@ -241,6 +292,10 @@ for n in (mid, big):
         out('| %s, 10^%d lines | %.1f MiB | %.1f MiB | %.1f MiB | %.1f MiB |'
             % (what, len(str(n)) - 1, list_bytes[n] / mib, done_size / mib, memory[(kind, n)] / mib,
                allowed(kind, n) / mib))
+for name, what in (('rss-blank.txt', '10^7 blank lines, no done list (every attempt made)'),
+                   ('rss-bytes.txt', '10^7 one-byte names, every one done')):
+    if os.path.exists(os.path.join(results, name)):
+        out('| %s | | | %.1f MiB | 16.0 MiB |' % (what, rss(name) / mib))
 out('')
 out('## Micro-benchmarks')
 out('')
@@ -253,8 +308,6 @@ what = {
     'BM_FindNames': 'the names of the first 64 attempts, read from their stretches of the list',
     'BM_FindDone': 'a half-done run\'s pass over its done list of half that many entries, against 64 names',
     'BM_IndexDrawableLines': 'the name of every generator output, for runs of more than 64 attempts: one walk over the list file',
-    'BM_IndexEntries': 'the set of the names asked about: 64 attempts, or one per generator output',
-    'BM_FindEntry': 'one done-list entry looked up among 64 asked names',
 }
 
 

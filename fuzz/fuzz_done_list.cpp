@@ -68,11 +68,11 @@ void check_names(const std::filesystem::path& path, const Names& names, const st
     std::vector<std::string_view> views;
     for (const std::vector<char>& copy : names.copies) views.emplace_back(copy.data(), copy.size());
     lotpick::DoneList done = lotpick::open_done_list(path.string(), reading);
-    const std::vector<bool> verdicts = lotpick::find_done(done, views);
+    const std::vector<bool> verdicts = lotpick::is_done(done, views);
     for (std::size_t i = 0; i < views.size(); ++i)
         if (verdicts[i] != reference_is_done(names.originals[i], entries)) std::abort();
     for (std::size_t i = 0; i < views.size() && i < 3; ++i)
-        if (lotpick::find_done(done, std::span(&views[i], 1))[0] != verdicts[i]) std::abort();
+        if (lotpick::is_done(done, std::span(&views[i], 1))[0] != verdicts[i]) std::abort();
 }
 
 std::filesystem::path scratch_file() {

@@ -6,7 +6,7 @@
 // Input: the list text.
 
 #include "line_list.h"
-#include "line_table.h"
+#include "draw_plan.h"
 #include "list_file.h"
 #include "platform/platform.h"
 #include "random_draw.h"
@@ -19,6 +19,13 @@
 #include <vector>
 
 namespace {
+
+// The text past a UTF-8 byte order mark, and whether a UTF-16 one starts it.
+std::string_view past_utf8_mark(std::string_view text) {
+    return text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
+}
+
+bool starts_utf16(std::string_view text) { return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"); }
 
 bool is_break(char c) { return c == '\r' || c == '\n'; }
 
@@ -62,7 +69,7 @@ lotpick::ScannedList scanned_from(std::string_view bytes) {
     if (!bytes.empty()) std::memcpy(source.whole.bytes.get(), bytes.data(), bytes.size());
     source.whole.size = source.size = bytes.size();
     const std::size_t stretch = 1 + bytes.size() % 13;
-    return lotpick::scan_list(std::move(source), lotpick::ListReading{stretch * (1 + bytes.size() % 5), stretch, 2});
+    return lotpick::load_text_file(std::move(source), lotpick::ListReading{stretch * (1 + bytes.size() % 5), stretch, 2});
 }
 
 }  // namespace
@@ -70,17 +77,16 @@ lotpick::ScannedList scanned_from(std::string_view bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const lotpick::ScannedList scanned = scanned_from(bytes);
-    const bool utf16 = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
-    if (!scanned.list || scanned.list->utf16 != utf16) std::abort();
+    if (!scanned.list || scanned.list->utf16 != starts_utf16(bytes)) std::abort();
     if (scanned.list->utf16) return 0;
-    // Names come from the text past one UTF-8 byte order mark. The marks are
-    // told here without the program's own tests, so that a slip there shows.
-    const std::string_view text = bytes.substr(bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0);
+    // Names come from the text past one UTF-8 byte order mark, told here
+    // without the program's own tests, so that a slip there shows.
+    const std::string_view text = past_utf8_mark(bytes);
     const std::vector<std::size_t> ends = line_end_offsets(text);
     if (scanned.list->line_ends != ends.size()) std::abort();
     const auto n = static_cast<std::int32_t>(ends.size());
 
-    const lotpick::LineTable table = lotpick::index_drawable_lines(*scanned.list, n);
+    const lotpick::FoundNames table = lotpick::index_drawable_lines(*scanned.list, n);
     if (table.failure || table.selected.size() != lotpick::generator_outputs) std::abort();
     for (std::uint32_t r = 0; r < lotpick::generator_outputs; ++r)
         check_name(text, ends, table, lotpick::name_selected(table, r), lotpick::scale_to_index(r, n));
@@ -88,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // And the first attempts' names for indexes from the last down.
     std::vector<std::int32_t> indexes;
     for (std::int32_t k = n + 2; k >= 0 && indexes.size() < 300; --k) indexes.push_back(k);
-    const lotpick::FoundNames found = lotpick::find_names(*scanned.list, indexes);
+    const lotpick::FoundNames found = lotpick::copy_line(*scanned.list, indexes);
     if (found.failure) std::abort();
     for (std::size_t i = 0; i < indexes.size(); ++i)
         check_name(text, ends, found, lotpick::name_selected(found, i), indexes[i]);

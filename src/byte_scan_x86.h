@@ -7,15 +7,11 @@
 
 namespace lotpick::x86 {
 
-bool has_avx2();
 bool has_avx512();
 
 std::uint64_t count_sse2(const unsigned char* bytes, std::size_t at, std::size_t end);
-std::uint64_t count_avx2(const unsigned char* bytes, std::size_t at, std::size_t end);
 std::uint64_t count_avx512(const unsigned char* bytes, std::size_t at, std::size_t end);
 
 void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks);
-void marks_avx2(const char* bytes, std::size_t blocks, std::uint64_t* marks);
-void marks_avx512(const char* bytes, std::size_t blocks, std::uint64_t* marks);
 
 }  // namespace lotpick::x86

@@ -1,5 +1,5 @@
 // The compiler's vector types, and the count of line ends over them that both
-// byte scans build: sixteen or thirty-two bytes a compare.
+// byte scans build: sixteen bytes a compare.
 #pragma once
 
 #include "byte_scan.h"
@@ -11,7 +11,6 @@
 namespace lotpick::vectors {
 
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
-using Bytes32 = unsigned char __attribute__((vector_size(32)));
 
 template <class Bytes>
 [[gnu::always_inline]] inline std::uint64_t sum_of_lanes(const Bytes& lanes) {

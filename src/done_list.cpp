@@ -6,13 +6,13 @@
 #include "done_list.h"
 
 #include "byte_scan.h"
-#include "entry_set.h"
 #include "halves.h"
 #include "line_list.h"
 
 #include <algorithm>
 #include <bit>
-#include <functional>
+#include <cstring>
+#include <unordered_map>
 #include <utility>
 
 namespace lotpick {
@@ -20,38 +20,67 @@ namespace {
 
 using platform::Failure;
 
-constexpr std::size_t no_entry = static_cast<std::size_t>(-1);
-
-// The names asked about, as the entries of a text of their own: one LF after
-// each name that can be an entry at all.
-struct Asked {
-    std::string text;
-    EntrySet set;
-    std::vector<std::size_t> entry;  // for each name: the offset of its entry in text, or no_entry
-};
-
-bool can_be_entry(std::string_view name) {
-    return !name.empty() && name.size() <= max_name_length && name_end(name, 0) == name.size();
+// A whole name's hash, eight bytes at a time and every byte of it: names
+// alike but for a number anywhere in them still hash apart. The last word is
+// read to the name's end, over bytes already taken, so that no copy of a
+// varying length is made.
+std::uint64_t hash_name(std::string_view name) {
+    constexpr std::uint64_t odd = 0x9E3779B97F4A7C15u;
+    std::uint64_t h = odd ^ name.size();
+    std::uint64_t word = 0;
+    if (name.size() < 8) {
+        for (const char byte : name) word = word << 8 | static_cast<unsigned char>(byte);
+        h = (h ^ word) * odd;
+        return h ^ (h >> 32);
+    }
+    for (std::size_t at = 0; at + 8 < name.size(); at += 8) {
+        std::memcpy(&word, name.data() + at, 8);
+        h = std::rotl((h ^ word) * odd, 29);
+    }
+    std::memcpy(&word, name.data() + name.size() - 8, 8);
+    h = (h ^ word) * odd;
+    return h ^ (h >> 32);
 }
 
-// Built in place: the set views the text.
-void ask_about(Asked& asked, std::span<const std::string_view> names) {
+struct NameHash {
+    std::size_t operator()(std::string_view name) const { return static_cast<std::size_t>(hash_name(name)); }
+};
+
+// The names asked about, each once, numbered in the order they came, and one
+// bit for each among sixteen per name: most entries of a done list are told
+// to be no asked name by that bit alone.
+struct Asked {
+    std::unordered_map<std::string_view, std::size_t, NameHash> number;
+    std::vector<std::uint64_t> bits;
+    unsigned shift = 64;  // a hash shifted this far numbers its bit
+};
+
+bool has_bit(const Asked& asked, std::uint64_t hash) {
+    const std::uint64_t bit = hash >> asked.shift;
+    return (asked.bits[bit / 64] >> (bit % 64) & 1) != 0;
+}
+
+// Names too long to be recorded are never asked about, and the empty name is
+// done without asking.
+Asked ask_about(std::span<const std::string_view> names) {
+    Asked asked;
+    const std::size_t bits = std::bit_ceil(names.size() * 16 + 64);
+    asked.bits.assign(bits / 64, 0);
+    asked.shift = 64u - static_cast<unsigned>(std::countr_zero(bits));
     for (const std::string_view name : names) {
-        if (!can_be_entry(name)) continue;
-        asked.text.append(name);
-        asked.text.push_back('\n');
+        if (name.empty() || name.size() > max_name_length) continue;
+        asked.number.emplace(name, asked.number.size());
+        const std::uint64_t bit = hash_name(name) >> asked.shift;
+        asked.bits[bit / 64] |= std::uint64_t{1} << (bit % 64);
     }
-    asked.set = index_entries(asked.text);
-    // Names asked twice share the entry that came first.
-    for (const std::string_view name : names)
-        asked.entry.push_back(can_be_entry(name) ? find_entry(asked.set, name).value_or(no_entry) : no_entry);
+    return asked;
 }
 
 // The lines that start in one half of the list, and what their entries hit.
 struct Half {
     std::uint64_t from = 0;  // the first line start of the half
     std::uint64_t to = 0;    // lines from here on are the next half's
-    std::vector<bool> hit;   // by offset in Asked::text
+    std::vector<bool> hit;   // by number of the asked name
     std::optional<Failure> failure;
 };
 
@@ -61,8 +90,8 @@ struct Half {
 std::optional<Failure> skip_line(const DoneList& done, std::uint64_t& at, std::string& piece) {
     const std::uint64_t size = done.source->size;
     while (at < size) {
-        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, size - at)));
-        if (std::optional<Failure> failure = read_bytes(*done.source, at, piece.data(), piece.size())) return failure;
+        if (std::optional<Failure> failure = read_piece(*done.source, at, size, done.reading.piece, piece))
+            return failure;
         const auto found = std::find_if(piece.begin(), piece.end(), is_line_break);
         at += static_cast<std::uint64_t>(found - piece.begin());
         if (found != piece.end()) {
@@ -125,12 +154,11 @@ void search_half(const DoneList& done, const Asked& asked, Half& half) {
     // The bit is tested before anything else: most entries are told by it
     // alone, and for them no optional result is made.
     auto visit = [&](std::string_view entry) {
-        if (!may_be_entry(asked.set, entry)) return;
-        if (const std::optional<std::size_t> at = find_marked_entry(asked.set, entry)) half.hit[*at] = true;
+        if (!has_bit(asked, hash_name(entry))) return;
+        if (const auto found = asked.number.find(entry); found != asked.number.end()) half.hit[found->second] = true;
     };
     for (std::uint64_t at = half.from; at < half.to && at < size;) {
-        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, size - at)));
-        if ((half.failure = read_bytes(*done.source, at, piece.data(), piece.size()))) return;
+        if ((half.failure = read_piece(*done.source, at, size, done.reading.piece, piece))) return;
         bool rest = false;
         const std::size_t kept = visit_lines(piece, at + piece.size() >= size, marks, visit, rest);
         if (kept > 0 && !rest) {
@@ -149,7 +177,7 @@ std::optional<Failure> split_halves(const DoneList& done, Half (&halves)[2]) {
     const std::uint64_t size = done.source->size;
     halves[0].from = done.text_start;
     halves[0].to = halves[1].from = halves[1].to = size;
-    if (size - done.text_start < std::max<std::uint64_t>(done.reading.halves_from, 2)) return std::nullopt;
+    if (!worth_halves(size - done.text_start, done.reading.halves_from)) return std::nullopt;
     std::uint64_t middle = done.text_start + (size - done.text_start) / 2;
     char before = 0;
     if (std::optional<Failure> failure = read_bytes(*done.source, middle - 1, &before, 1)) return failure;
@@ -163,8 +191,8 @@ std::optional<Failure> split_halves(const DoneList& done, Half (&halves)[2]) {
 // Every entry of the list looked up among the asked names, in two halves at
 // once when the list is long.
 std::optional<Failure> search(const DoneList& done, const Asked& asked, Half (&halves)[2]) {
-    for (Half& half : halves) half.hit.assign(asked.text.size(), false);
-    if (!done.source || asked.text.empty()) return std::nullopt;
+    for (Half& half : halves) half.hit.assign(asked.number.size(), false);
+    if (!done.source || asked.number.empty()) return std::nullopt;
     if (std::optional<Failure> failure = split_halves(done, halves)) return failure;
     if (halves[1].from < halves[1].to) run_halves([&](int half) { search_half(done, asked, halves[half]); });
     else search_half(done, asked, halves[0]);
@@ -185,21 +213,17 @@ DoneList open_done_list(const std::string& path, const DoneReading& reading) {
         return done;
     }
     done.source = std::move(opened.source);
-    char start[3];
-    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(3, done.source->size));
-    if (std::optional<Failure> failure = read_bytes(*done.source, 0, start, length)) {
+    TextStart start;
+    if (std::optional<Failure> failure = read_text_start(*done.source, start)) {
         done.failure = std::move(failure);
         done.source.reset();
-        return done;
     }
-    const std::string_view text(start, length);
-    done.text_start = text.size() - without_byte_order_mark(text).size();
+    done.text_start = start.offset;
     return done;
 }
 
-std::vector<bool> find_done(DoneList& done, std::span<const std::string_view> names) {
-    Asked asked;
-    ask_about(asked, names);
+std::vector<bool> is_done(DoneList& done, std::span<const std::string_view> names) {
+    const Asked asked = ask_about(names);
     Half halves[2];
     std::optional<Failure> failure = search(done, asked, halves);
     if (failure) {
@@ -207,10 +231,11 @@ std::vector<bool> find_done(DoneList& done, std::span<const std::string_view> na
         close_done_list(done);
     }
     std::vector<bool> verdicts;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::size_t entry = asked.entry[i];
-        const bool hit = !failure && entry != no_entry && (halves[0].hit[entry] || halves[1].hit[entry]);
-        verdicts.push_back(names[i].empty() || hit);
+    for (const std::string_view name : names) {
+        const auto found = asked.number.find(name);
+        const bool hit = !failure && found != asked.number.end() &&
+                         (halves[0].hit[found->second] || halves[1].hit[found->second]);
+        verdicts.push_back(name.empty() || hit);
     }
     return verdicts;
 }
@@ -218,8 +243,7 @@ std::vector<bool> find_done(DoneList& done, std::span<const std::string_view> na
 void read_through(DoneList& done) {
     std::string piece;
     for (std::uint64_t at = 0; done.source && at < done.source->size; at += piece.size()) {
-        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(done.reading.piece, done.source->size - at)));
-        if (std::optional<Failure> failure = read_bytes(*done.source, at, piece.data(), piece.size())) {
+        if (std::optional<Failure> failure = read_piece(*done.source, at, done.source->size, done.reading.piece, piece)) {
             done.failure = std::move(failure);
             close_done_list(done);
         }

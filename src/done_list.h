@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "line_list.h"
+#include "halves.h"
 #include "platform/platform.h"
 #include "text_source.h"
 
@@ -22,7 +23,7 @@ inline constexpr std::size_t min_done_piece = max_name_length + 1;
 
 struct DoneReading {
     std::size_t piece = std::size_t{256} << 10;
-    std::uint64_t halves_from = std::uint64_t{4} << 20;
+    std::uint64_t halves_from = two_threads_from;
 };
 
 struct DoneList {
@@ -42,7 +43,7 @@ DoneList open_done_list(const std::string& path, const DoneReading& reading = {}
 // the list whatever the number of names; names longer than max_name_length,
 // which no run asks about, count as new. A list that fails to read counts as
 // empty from then on, and says why in `failure`.
-std::vector<bool> find_done(DoneList& done, std::span<const std::string_view> names);
+std::vector<bool> is_done(DoneList& done, std::span<const std::string_view> names);
 
 // Reads the list to its end without asking about any name, to learn whether
 // it can be read.

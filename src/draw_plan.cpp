@@ -5,7 +5,6 @@
 #include "draw_plan.h"
 
 #include "line_list.h"
-#include "line_table.h"
 #include "random_draw.h"
 
 #include <algorithm>
@@ -44,9 +43,9 @@ std::optional<DrawPlan> plan_batch(const ListFile& list, std::int32_t n, std::in
                                    std::int32_t count, DoneList& done) {
     std::vector<std::int32_t> indexes;
     for (std::int32_t i = 0; i < count; ++i) indexes.push_back(scale_to_index(next_random(), n));
-    FoundNames found = find_names(list, indexes);
+    FoundNames found = copy_line(list, indexes);
     if (found.failure) return DrawPlan{0, 0, {}, 0, 0, std::move(found.failure)};
-    const std::vector<bool> done_names = find_done(done, views_of(found));
+    const std::vector<bool> done_names = is_done(done, views_of(found));
     for (std::size_t i = 0; i < indexes.size(); ++i) {
         const ListName& name = name_selected(found, i);
         const auto redraws = made + static_cast<std::int32_t>(i);
@@ -61,9 +60,9 @@ std::optional<DrawPlan> plan_batch(const ListFile& list, std::int32_t n, std::in
 // Every later attempt, from the name of each generator output and one
 // verdict for each.
 DrawPlan plan_rest(const ListFile& list, std::int32_t n, std::int32_t most, std::int32_t made, DoneList& done) {
-    LineTable table = index_drawable_lines(list, n);
+    FoundNames table = index_drawable_lines(list, n);
     if (table.failure) return DrawPlan{0, 0, {}, 0, 0, std::move(table.failure)};
-    const std::vector<bool> done_names = find_done(done, views_of(table));
+    const std::vector<bool> done_names = is_done(done, views_of(table));
     std::int32_t index = 0;
     const ListName* name = nullptr;
     for (std::int32_t attempt = made + 1; attempt <= most; ++attempt) {
@@ -77,6 +76,13 @@ DrawPlan plan_rest(const ListFile& list, std::int32_t n, std::int32_t most, std:
 }
 
 }  // namespace
+
+// The outputs' indexes come in order, so copy_line walks forward only.
+FoundNames index_drawable_lines(const ListFile& list, std::int32_t n) {
+    std::vector<std::int32_t> indexes(generator_outputs);
+    for (std::uint32_t r = 0; r < generator_outputs; ++r) indexes[r] = scale_to_index(r, n);
+    return copy_line(list, indexes);
+}
 
 DrawPlan plan_draws(const ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done) {
     seed_generator(seed);

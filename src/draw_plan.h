@@ -30,4 +30,11 @@ struct DrawPlan {
 // one more pass.
 DrawPlan plan_draws(const ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done);
 
+// For every generator output r, the name copy_line gives for
+// scale_to_index(r, n): name_selected(table, r). One walk forward over the
+// stretches those names lie in finds them all, so a run with many redraws
+// needs at most 32768 names, however long the list. A list shorter than the
+// draw has fewer names than outputs.
+FoundNames index_drawable_lines(const ListFile& list, std::int32_t n);
+
 }  // namespace lotpick

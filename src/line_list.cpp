@@ -41,17 +41,6 @@ std::size_t first_marked_byte(std::uint64_t marks) {
 
 }  // namespace
 
-platform::Loaded load_text_file(const std::string& path) {
-    return platform::read_file(path, platform::Reading::list);
-}
-
-std::string_view without_byte_order_mark(std::string_view text) {
-    constexpr std::string_view mark = "\xEF\xBB\xBF";
-    return text.starts_with(mark) ? text.substr(mark.size()) : text;
-}
-
-bool is_utf16_text(std::string_view text) { return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"); }
-
 std::uint64_t count_line_ends(std::string_view text) { return count_line_ends(text, 0); }
 
 std::uint64_t count_line_ends(std::string_view text, std::size_t from) {
@@ -105,15 +94,6 @@ std::string_view name_at(std::string_view text, std::size_t line_start) {
     std::size_t start = line_start < text.size() ? line_start : text.size();
     while (start < text.size() && is_line_break(text[start])) ++start;
     return text.substr(start, name_end(text, start) - start);
-}
-
-std::string_view copy_line(std::string_view text, std::int64_t k) {
-    const std::uint64_t skipped = k > 1 ? static_cast<std::uint64_t>(k - 1) : 0;
-    return name_at(text, skip_line_ends(text, 0, skipped));
-}
-
-std::uint64_t line_number_at(std::string_view text, std::size_t offset) {
-    return count_line_ends(text.substr(0, offset)) + 1;
 }
 
 }  // namespace lotpick

@@ -29,14 +29,13 @@ struct Window {
     std::uint64_t offset(std::size_t at) const { return from + at - 1; }
 };
 
-// Resized, not refilled: every byte is read over, and a buffer read again and
-// again stays in the cache.
+// The piece [from, to) with the byte before it in front.
 std::optional<Failure> read_window(const ListFile& list, std::uint64_t from, std::uint64_t to, Window& window) {
     window.from = from;
-    window.bytes.resize(static_cast<std::size_t>(to - from) + 1);
-    if (from > 0) return read_bytes(list.source, from - 1, window.bytes.data(), window.bytes.size());
-    window.bytes[0] = '\0';
-    return read_bytes(list.source, 0, window.bytes.data() + 1, window.bytes.size() - 1);
+    if (from > 0) return read_piece(list.source, from - 1, to, static_cast<std::size_t>(to - from + 1), window.bytes);
+    std::optional<Failure> failure = read_piece(list.source, 0, to, static_cast<std::size_t>(to), window.bytes);
+    window.bytes.insert(window.bytes.begin(), '\0');
+    return failure;
 }
 
 struct StretchCounts {
@@ -63,7 +62,7 @@ StretchCounts count_stretches(const ListFile& list, std::uint64_t from, std::uin
 // Both halves at once on a long list; the second starts on a stretch border.
 std::optional<Failure> count_list(ListFile& list, const ListReading& reading) {
     StretchCounts halves[2];
-    if (list.source.size < reading.halves_from) {
+    if (!worth_halves(list.source.size, reading.halves_from)) {
         halves[0] = count_stretches(list, 0, list.source.size, reading);
     } else {
         const std::uint64_t middle = (list.source.size + list.stretch - 1) / list.stretch / 2 * list.stretch;
@@ -82,17 +81,6 @@ std::optional<Failure> count_list(ListFile& list, const ListReading& reading) {
     return std::nullopt;
 }
 
-// What the first bytes tell: a UTF-16 text, or a UTF-8 mark to pass over.
-std::optional<Failure> read_start(ListFile& list) {
-    char start[3];
-    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(3, list.source.size));
-    if (std::optional<Failure> failure = read_bytes(list.source, 0, start, length)) return failure;
-    const std::string_view text(start, length);
-    list.utf16 = is_utf16_text(text);
-    list.text_start = text.size() - without_byte_order_mark(text).size();
-    return std::nullopt;
-}
-
 // A window reaches this far past where a name is looked for: far enough for
 // any name that fits, and the line breaks usually before it.
 constexpr std::uint64_t name_reach = 1024;
@@ -105,56 +93,87 @@ struct Cursor {
     std::uint64_t passed = 0;
 };
 
-bool goes_on_from(const Cursor& cursor, const Window& window, std::uint64_t from, std::uint64_t wanted) {
-    return window.from == from && cursor.passed <= wanted && cursor.line_start >= window.from &&
-           cursor.line_start <= window.to();
+// The walk forward over a list that finds the names of indexes in order: the
+// window it read last, where in it the last wanted line started, and where
+// the last name found starts.
+struct Walk {
+    const ListFile& list;
+    Window window;
+    Cursor cursor;
+    std::uint64_t name_start = 0;
+};
+
+bool goes_on_from(const Walk& walk, std::uint64_t from, std::uint64_t wanted) {
+    const Cursor& cursor = walk.cursor;
+    return walk.window.from == from && cursor.passed <= wanted && cursor.line_start >= walk.window.from &&
+           cursor.line_start <= walk.window.to();
 }
 
 // The file offset where the line after the `wanted`-th line end (from 1)
 // starts, or the end of the list when it has fewer. The stretch counts say
 // which stretch to read; the window keeps it for the next name, and the
 // cursor where in it the last one started.
-std::optional<Failure> line_start_after(const ListFile& list, std::uint64_t wanted, Window& window, Cursor& cursor,
-                                        std::uint64_t& line_start) {
+std::optional<Failure> line_start_after(Walk& walk, std::uint64_t wanted, std::uint64_t& line_start) {
+    const ListFile& list = walk.list;
     const auto found = std::lower_bound(list.ends_before.begin(), list.ends_before.end(), wanted);
     line_start = list.source.size;
     if (found == list.ends_before.end()) return std::nullopt;
     const auto stretch = static_cast<std::size_t>(found - list.ends_before.begin()) - 1;
     const std::uint64_t from = std::uint64_t{stretch} * list.stretch;
     const std::uint64_t to = std::min(list.source.size, from + list.stretch + name_reach);
+    Window& window = walk.window;
     if (window.bytes.empty() || window.from != from || window.to() < to) {
         if (std::optional<Failure> failure = read_window(list, from, to, window)) return failure;
-        cursor = {from, list.ends_before[stretch]};
+        walk.cursor = {from, list.ends_before[stretch]};
     }
-    if (!goes_on_from(cursor, window, from, wanted)) cursor = {from, list.ends_before[stretch]};
-    line_start = window.offset(skip_line_ends(window.bytes, window.at(cursor.line_start), wanted - cursor.passed));
-    cursor = {line_start, wanted};
+    if (!goes_on_from(walk, from, wanted)) walk.cursor = {from, list.ends_before[stretch]};
+    const std::size_t start = window.at(walk.cursor.line_start);
+    line_start = window.offset(skip_line_ends(window.bytes, start, wanted - walk.cursor.passed));
+    walk.cursor = {line_start, wanted};
     return std::nullopt;
 }
 
-// The name at or after `line_start` by name_at's rule, `passed` line ends
-// lying before it. The window is read again, twice as far each time, until
-// the name ends inside it or it reaches the end of the list.
-std::optional<Failure> name_from(const ListFile& list, std::uint64_t line_start, std::uint64_t passed, Window& window,
-                                 ListName& found, std::string& bytes, std::uint64_t& name_start) {
-    for (std::uint64_t reach = name_reach;; reach *= 2) {
-        const std::uint64_t to = std::min(list.source.size, line_start + reach);
-        if (window.bytes.empty() || line_start < window.from || line_start > window.to())
-            if (std::optional<Failure> failure = read_window(list, line_start, to, window)) return failure;
-        const std::size_t at = window.at(line_start);
-        const std::string_view name = name_at(window.bytes, at);
-        const auto start = static_cast<std::size_t>(name.data() - window.bytes.data());
-        if (start + name.size() < window.bytes.size() || window.to() >= list.source.size) {
-            found.size = name.size();
-            found.at = bytes.size();
-            if (name.size() <= max_name_length) bytes.append(name);
-            found.line = passed + count_line_ends(std::string_view(window.bytes).substr(0, start), at) + 1;
-            name_start = window.offset(start);
-            return std::nullopt;
-        }
-        reach = std::max(reach, window.to() - line_start);
-        window.bytes.clear();
+// The window that holds `at`: the one read last, or one read from `at` on.
+// Each read reaches twice as far as the one before, up to a piece, so that a
+// long run of line breaks or a long line costs few reads and never more
+// memory than a piece.
+std::optional<Failure> window_at(Walk& walk, std::uint64_t at, std::uint64_t& reach) {
+    Window& window = walk.window;
+    if (!window.bytes.empty() && at >= window.from && at < window.to()) return std::nullopt;
+    reach = std::min<std::uint64_t>(reach * 2, ListReading{}.piece);
+    return read_window(walk.list, at, std::min(walk.list.source.size, at + reach), window);
+}
+
+// The name at or after `at` by name_at's rule, `passed` line ends lying
+// before it, added to `found`: the line breaks before it are passed over
+// window by window, their line ends counted, and the name is measured the
+// same way; only a name that fits is kept.
+std::optional<Failure> name_from(Walk& walk, std::uint64_t at, std::uint64_t passed, FoundNames& found) {
+    const std::uint64_t size = walk.list.source.size;
+    const Window& window = walk.window;
+    std::uint64_t reach = name_reach / 2;
+    while (at < size) {
+        if (std::optional<Failure> failure = window_at(walk, at, reach)) return failure;
+        const std::size_t from = window.at(at);
+        std::size_t start = from;
+        while (start < window.bytes.size() && is_line_break(window.bytes[start])) ++start;
+        passed += count_line_ends(std::string_view(window.bytes).substr(0, start), from);
+        at = window.offset(start);
+        if (start < window.bytes.size()) break;
     }
+    walk.name_start = at;
+    ListName& name = found.names.emplace_back(ListName{found.bytes.size(), 0, passed + 1});
+    while (at < size) {
+        if (std::optional<Failure> failure = window_at(walk, at, reach)) return failure;
+        const std::size_t from = window.at(at);
+        const std::size_t end = name_end(window.bytes, from);
+        if (name.size <= max_name_length) found.bytes.append(window.bytes, from, end - from);
+        name.size += end - from;
+        at = window.offset(end);
+        if (end < window.bytes.size()) break;
+    }
+    if (name.size > max_name_length) found.bytes.resize(name.at);
+    return std::nullopt;
 }
 
 // The positions of the indexes from the smallest index up, so that one walk
@@ -169,41 +188,40 @@ std::vector<std::uint32_t> in_order(std::span<const std::int32_t> indexes) {
 
 }  // namespace
 
-FoundNames find_names(const ListFile& list, std::span<const std::int32_t> indexes) {
+FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes) {
     FoundNames found;
     found.selected.resize(indexes.size());
-    Window window;
-    Cursor cursor;
-    std::uint64_t last_start = 0;  // of the name found last
+    Walk walk{list, {}, {}, 0};
     for (const std::uint32_t i : in_order(indexes)) {
         const std::uint64_t wanted = indexes[i] > 1 ? static_cast<std::uint64_t>(indexes[i]) - 1 : 0;
         std::uint64_t line_start = list.text_start;
-        if (wanted > 0 && (found.failure = line_start_after(list, wanted, window, cursor, line_start))) return found;
+        if (wanted > 0 && (found.failure = line_start_after(walk, wanted, line_start))) return found;
         // A line start in the run of line breaks before the last name slides
         // onto that same name.
-        if (found.names.empty() || line_start > last_start) {
+        if (found.names.empty() || line_start > walk.name_start) {
             const std::uint64_t passed = std::min(wanted, list.line_ends);
-            ListName& name = found.names.emplace_back();
-            if ((found.failure = name_from(list, line_start, passed, window, name, found.bytes, last_start)))
-                return found;
+            if ((found.failure = name_from(walk, line_start, passed, found))) return found;
         }
         found.selected[i] = static_cast<std::uint32_t>(found.names.size() - 1);
     }
     return found;
 }
 
-ScannedList scan_list(const std::string& path, const ListReading& reading) {
+ScannedList load_text_file(const std::string& path, const ListReading& reading) {
     OpenedSource opened = open_source(path, platform::Reading::list);
     if (!opened.source) return {std::nullopt, std::move(opened.failure)};
-    return scan_list(std::move(*opened.source), reading);
+    return load_text_file(std::move(*opened.source), reading);
 }
 
-ScannedList scan_list(TextSource source, const ListReading& reading) {
+ScannedList load_text_file(TextSource source, const ListReading& reading) {
     ScannedList scanned;
     ListFile& list = scanned.list.emplace();
     list.source = std::move(source);
     list.stretch = reading.stretch;
-    std::optional<Failure> failure = read_start(list);
+    TextStart start;
+    std::optional<Failure> failure = read_text_start(list.source, start);
+    list.text_start = start.offset;
+    list.utf16 = start.utf16;
     if (!failure && !list.utf16) failure = count_list(list, reading);
     if (failure) return {std::nullopt, std::move(*failure)};
     return scanned;

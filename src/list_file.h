@@ -6,6 +6,7 @@
 #pragma once
 
 #include "line_list.h"
+#include "halves.h"
 #include "platform/platform.h"
 #include "text_source.h"
 
@@ -26,7 +27,7 @@ namespace lotpick {
 struct ListReading {
     std::size_t piece = std::size_t{256} << 10;
     std::size_t stretch = std::size_t{16} << 10;
-    std::uint64_t halves_from = std::uint64_t{4} << 20;
+    std::uint64_t halves_from = two_threads_from;
 };
 
 struct ListFile {
@@ -44,8 +45,8 @@ struct ScannedList {
 };
 
 // Opens the list and counts its line ends.
-ScannedList scan_list(const std::string& path, const ListReading& reading = {});
-ScannedList scan_list(TextSource source, const ListReading& reading = {});
+ScannedList load_text_file(const std::string& path, const ListReading& reading = {});
+ScannedList load_text_file(TextSource source, const ListReading& reading = {});
 
 // A name as a pick index selects it.
 struct ListName {
@@ -64,7 +65,7 @@ struct FoundNames {
 // The names that pick indexes select, by copy_line's rule, each read from the
 // stretch it lies in. Indexes that select one name, because they stand for one
 // line or land in the run of line breaks before it, share it.
-FoundNames find_names(const ListFile& list, std::span<const std::int32_t> indexes);
+FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes);
 
 // The name index `i` of those asked about selects.
 inline const ListName& name_selected(const FoundNames& found, std::size_t i) {

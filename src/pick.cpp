@@ -175,9 +175,17 @@ DrawPlan plan_run(const ListFile& list, std::int32_t n, std::uint32_t seed, Done
     return plan;
 }
 
-int pick_from_list(const std::string& list_path, const std::string& destination,
-                   std::optional<std::uint32_t> fixed_seed, ScannedList& scanned, DoneList& done,
-                   const std::string& done_path, const Console& console) {
+// What a run is asked for: the list, the destination, a fixed seed if any,
+// and the done list of the current directory.
+struct Request {
+    const std::string& list_path;
+    const std::string& destination;
+    std::optional<std::uint32_t> fixed_seed;
+    std::string done_path;
+};
+
+int pick_from_list(const Request& request, ScannedList& scanned, DoneList& done, const Console& console) {
+    const auto& [list_path, destination, fixed_seed, done_path] = request;
     if (!scanned.list) return report_unreadable_list(console, list_path, scanned.failure, done, done_path);
     ListFile& list = *scanned.list;
     const std::optional<std::int32_t> n = usable_line_ends(list, list_path, done, done_path, console);
@@ -207,11 +215,11 @@ int pick_from_list(const std::string& list_path, const std::string& destination,
 // slow list, a pipe say, to come in.
 int pick_and_copy(const std::string& list_path, const std::string& destination,
                   std::optional<std::uint32_t> fixed_seed, const Console& console) {
-    const std::string done_path = platform::done_list_path();
-    ScannedList scanned = scan_list(list_path);
-    DoneList done = open_done_list(done_path);
-    if (done.failure) report_done_failure(console, done_path, done);
-    const int status = pick_from_list(list_path, destination, fixed_seed, scanned, done, done_path, console);
+    const Request request{list_path, destination, fixed_seed, platform::done_list_path()};
+    ScannedList scanned = load_text_file(list_path);
+    DoneList done = open_done_list(request.done_path);
+    if (done.failure) report_done_failure(console, request.done_path, done);
+    const int status = pick_from_list(request, scanned, done, console);
     return done.failure && status == picked ? incomplete : status;
 }
 

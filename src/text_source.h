@@ -25,6 +25,22 @@ struct OpenedSource {
 
 OpenedSource open_source(const std::string& path, platform::Reading reading);
 
+// What the first bytes of a text tell: where its text starts, 3 past a UTF-8
+// byte order mark that many Windows tools put first, else 0; and whether a
+// UTF-16 byte order mark (either byte order) starts it, so that read byte by
+// byte it holds no names lotpick could use.
+struct TextStart {
+    std::uint64_t offset = 0;
+    bool utf16 = false;
+};
+
+std::optional<platform::Failure> read_text_start(const TextSource& source, TextStart& start);
+
+// The piece of the source at `at`, `size` bytes long or up to `end`, read
+// into `piece`: every read of a list or a done list in pieces goes here.
+std::optional<platform::Failure> read_piece(const TextSource& source, std::uint64_t at, std::uint64_t end,
+                                            std::size_t size, std::string& piece);
+
 // Bytes [offset, offset + count) of the source. Past its end, and where the
 // file has shrunk since it was opened, they read as zero bytes.
 std::optional<platform::Failure> read_bytes(const TextSource& source, std::uint64_t offset, char* into,

@@ -2,6 +2,7 @@
 
 #include "done_list.h"
 
+#include "support/lines.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +26,11 @@ void expect_verdicts(const std::string& path, const std::vector<std::pair<std::s
     std::vector<std::string_view> names;
     for (const auto& [name, expected] : cases) {
         DoneList done = open_done_list(path);
-        EXPECT_EQ(find_done(done, std::span(&name, 1)), std::vector<bool>{expected}) << name;
+        EXPECT_EQ(is_done(done, std::span(&name, 1)), std::vector<bool>{expected}) << name;
         names.push_back(name);
     }
     DoneList done = open_done_list(path);
-    const std::vector<bool> verdicts = find_done(done, names);
+    const std::vector<bool> verdicts = is_done(done, names);
     ASSERT_EQ(verdicts.size(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(verdicts[i], cases[i].second) << cases[i].first;
 }
@@ -67,7 +68,7 @@ std::vector<std::string> plain_entries(std::string_view text) {
     return entries;
 }
 
-TEST(FindDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
+TEST(IsDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
     std::mt19937 rng(8);
     static constexpr std::string_view alphabet("ab\r\n\0", 5);
     test::ScratchDir scratch;
@@ -81,14 +82,14 @@ TEST(FindDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
         }
         if (round % 5 == 0) text.insert(0, "\xEF\xBB\xBF");
         test::write_file("DoneList", text);
-        const std::vector<std::string> entries = plain_entries(without_byte_order_mark(text));
+        const std::vector<std::string> entries = plain_entries(test::without_byte_order_mark(text));
         std::vector<std::string> asked(entries.begin(), entries.end());
         for (const std::string& entry : entries) asked.push_back(entry + "a");
         asked.push_back(std::string(259, 'a'));
         const std::vector<std::string_view> names(asked.begin(), asked.end());
         for (const DoneReading reading : {DoneReading{1, 2}, DoneReading{300, 1000}, DoneReading{}}) {
             DoneList done = open_done_list("DoneList", reading);
-            const std::vector<bool> verdicts = find_done(done, names);
+            const std::vector<bool> verdicts = is_done(done, names);
             ASSERT_FALSE(done.failure);
             for (std::size_t i = 0; i < names.size(); ++i) {
                 const bool expected = names[i].empty() ||
@@ -101,15 +102,15 @@ TEST(FindDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
     }
 }
 
-TEST(FindDone, ReadsAsManyTimesAsAsked) {
+TEST(IsDone, ReadsAsManyTimesAsAsked) {
     test::ScratchDir scratch;
     test::write_file("DoneList", "a\r\nb");
     DoneList done = open_done_list("DoneList");
     const std::string_view names[] = {"a", "c"};
-    EXPECT_EQ(find_done(done, names), (std::vector<bool>{true, false}));
-    EXPECT_EQ(find_done(done, names), (std::vector<bool>{true, false}));
+    EXPECT_EQ(is_done(done, names), (std::vector<bool>{true, false}));
+    EXPECT_EQ(is_done(done, names), (std::vector<bool>{true, false}));
     close_done_list(done);
-    EXPECT_EQ(find_done(done, names), (std::vector<bool>{false, false}));
+    EXPECT_EQ(is_done(done, names), (std::vector<bool>{false, false}));
 }
 
 TEST(AppendDone, SeparatesEntriesWithCrLfAndNeverEndsWithOne) {

@@ -1,8 +1,8 @@
-// List files: the line-end rule, the index-to-name walk and whole-file loads.
+// List files: the line-end rule and the index-to-name walk.
 
 #include "line_list.h"
 
-#include "support/scratch.h"
+#include "support/lines.h"
 
 #include <gtest/gtest.h>
 
@@ -66,12 +66,12 @@ TEST(CopyLine, SelectsTheLineThatThePickIndexNames) {
         {"a\r\n"sv, 5, ""sv},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(copy_line(c.text, c.k), c.name) << testing::PrintToString(c.text) << " k=" << c.k;
+        EXPECT_EQ(test::copy_line(c.text, c.k), c.name) << testing::PrintToString(c.text) << " k=" << c.k;
 }
 
 TEST(CopyLine, ReturnsAViewIntoTheText) {
     const std::string text = "first\r\nsecond\r\n";
-    const std::string_view name = copy_line(text, 2);
+    const std::string_view name = test::copy_line(text, 2);
     EXPECT_EQ(name.data(), text.data() + 7);
 }
 
@@ -130,7 +130,7 @@ TEST(CopyLine, AgreesWithALineByLineWalkOnRandomTexts) {
         const std::string text = random_text(rng);
         const auto n = static_cast<std::int64_t>(walked_line_ends(text));
         for (std::int64_t k = -1; k <= n + 2; ++k)
-            ASSERT_EQ(copy_line(text, k), walked_line(text, k)) << testing::PrintToString(text) << " k=" << k;
+            ASSERT_EQ(test::copy_line(text, k), walked_line(text, k)) << testing::PrintToString(text) << " k=" << k;
     }
 }
 
@@ -151,41 +151,6 @@ TEST(SkipLineEnds, StopsJustPastTheWantedLineEndOrAtTheEnd) {
     for (const SkipCase& c : cases)
         EXPECT_EQ(skip_line_ends(c.text, c.from, c.count), c.after)
             << testing::PrintToString(c.text) << " from " << c.from << " count " << c.count;
-}
-
-TEST(LineNumberAt, CountsLineEndsBeforeTheOffset) {
-    EXPECT_EQ(line_number_at("a\r\nb\r\nc", 0), 1u);
-    EXPECT_EQ(line_number_at("a\r\nb\r\nc", 3), 2u);
-    EXPECT_EQ(line_number_at("a\nb\n\nc", 5), 4u);
-}
-
-TEST(LoadTextFile, LoadsEveryByteFollowedByAZero) {
-    test::ScratchDir scratch;
-    const std::string bytes("x\0y\r\n\xff", 6);
-    test::write_file("list.txt", bytes);
-    const platform::Loaded loaded = load_text_file("list.txt");
-    ASSERT_TRUE(loaded.buffer);
-    EXPECT_EQ(loaded.buffer->view(), bytes);
-    EXPECT_EQ(loaded.buffer->bytes[6], '\0');
-}
-
-TEST(LoadTextFile, LoadsAnEmptyFileAsAnEmptyText) {
-    test::ScratchDir scratch;
-    test::write_file("empty.txt", "");
-    const platform::Loaded loaded = load_text_file("empty.txt");
-    ASSERT_TRUE(loaded.buffer);
-    EXPECT_EQ(loaded.buffer->size, 0u);
-    EXPECT_EQ(loaded.buffer->bytes[0], '\0');
-}
-
-TEST(LoadTextFile, FailsWithAReasonForMissingFilesAndDirectories) {
-    test::ScratchDir scratch;
-    std::filesystem::create_directory("folder");
-    for (const char* path : {"missing.txt", "folder"}) {
-        const platform::Loaded loaded = load_text_file(path);
-        EXPECT_FALSE(loaded.buffer) << path;
-        EXPECT_FALSE(loaded.failure.reason.empty()) << path;
-    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "list_file.h"
 
 #include "line_list.h"
+#include "support/lines.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -37,23 +38,23 @@ std::vector<std::int32_t> every_index(std::int32_t n, std::mt19937& rng) {
 }
 
 void expect_as_whole_text(const ListFile& list, const std::string& bytes, const std::vector<std::int32_t>& indexes) {
-    const std::string_view text = without_byte_order_mark(bytes);
+    const std::string_view text = test::without_byte_order_mark(bytes);
     ASSERT_EQ(list.line_ends, count_line_ends(text)) << testing::PrintToString(bytes);
-    const FoundNames found = find_names(list, indexes);
+    const FoundNames found = copy_line(list, indexes);
     ASSERT_FALSE(found.failure);
     for (std::size_t i = 0; i < indexes.size(); ++i) {
-        const std::string_view name = copy_line(text, indexes[i]);
+        const std::string_view name = test::copy_line(text, indexes[i]);
         const ListName& got = name_selected(found, i);
         ASSERT_EQ(got.size, name.size()) << testing::PrintToString(bytes) << " k=" << indexes[i];
         if (name.size() <= max_name_length) {
             ASSERT_EQ(text_of(found, got), name) << testing::PrintToString(bytes) << " k=" << indexes[i];
         }
-        ASSERT_EQ(got.line, line_number_at(text, static_cast<std::size_t>(name.data() - text.data())))
+        ASSERT_EQ(got.line, test::line_number_at(text, static_cast<std::size_t>(name.data() - text.data())))
             << testing::PrintToString(bytes) << " k=" << indexes[i];
     }
 }
 
-TEST(ScanList, CountsAndNamesAsTheWholeTextOnRandomLists) {
+TEST(LoadTextFile, CountsAndNamesAsTheWholeTextOnRandomLists) {
     std::mt19937 rng(5);
     static constexpr std::string_view alphabet("ab\r\n\r\n\0", 7);
     test::ScratchDir scratch;
@@ -63,27 +64,40 @@ TEST(ScanList, CountsAndNamesAsTheWholeTextOnRandomLists) {
         if (round % 4 == 0) bytes.insert(0, "\xEF\xBB\xBF");
         test::write_file("list.txt", bytes);
         for (const ListReading& reading : readings) {
-            const ScannedList from_file = scan_list("list.txt", reading);
+            const ScannedList from_file = load_text_file("list.txt", reading);
             ASSERT_TRUE(from_file.list) << from_file.failure.reason;
             const auto n = static_cast<std::int32_t>(from_file.list->line_ends);
             const std::vector<std::int32_t> indexes = every_index(n, rng);
             expect_as_whole_text(*from_file.list, bytes, indexes);
-            expect_as_whole_text(*scan_list(in_memory(bytes), reading).list, bytes, indexes);
+            expect_as_whole_text(*load_text_file(in_memory(bytes), reading).list, bytes, indexes);
         }
     }
 }
 
-TEST(ScanList, ReadsLongNamesAndLongBlankStretchesToTheirEnds) {
+TEST(LoadTextFile, ReadsLongNamesAndLongBlankStretchesToTheirEnds) {
     test::ScratchDir scratch;
-    const std::string bytes = "first\r\n" + std::string(5000, 'n') + "\r\n" + std::string(100000, '\n') + "last\r\n";
-    test::write_file("list.txt", bytes);
-    // Around the long name, into the blank stretch and past it, and shuffled.
-    const std::vector<std::int32_t> indexes = {3, 0, 2, 4, 5, 90000, 6, 100003, 50000, 100002, 100004, 1, 100005};
-    for (const ListReading& reading : readings)
-        expect_as_whole_text(*scan_list("list.txt", reading).list, bytes, indexes);
+    std::string pairs;
+    for (int i = 0; i < 300000; ++i) pairs += "\r\n";
+    // A name and a run of blank lines each shorter than a piece, and each
+    // longer, with CR LF pairs across every border of the windows read.
+    const struct {
+        std::string bytes;
+        std::int32_t blanks;
+    } cases[] = {
+        {"first\r\n" + std::string(5000, 'n') + "\r\n" + std::string(100000, '\n') + "last\r\n", 100000},
+        {"first\r\n" + std::string(300000, 'n') + "\r\n" + pairs + "last\r\n", 300000},
+    };
+    for (const auto& c : cases) {
+        test::write_file("list.txt", c.bytes);
+        const std::int32_t b = c.blanks;
+        // Around the long name, into the blank stretch and past it, and shuffled.
+        const std::vector<std::int32_t> indexes = {3, 0, 2, 4, 5, b - 10000, 6, b + 3, b / 2, b + 2, b + 4, 1, b + 5};
+        for (const ListReading& reading : readings)
+            expect_as_whole_text(*load_text_file("list.txt", reading).list, c.bytes, indexes);
+    }
 }
 
-TEST(ScanList, TellsUtf16AndPassesOverAUtf8Mark) {
+TEST(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
     test::ScratchDir scratch;
     const struct {
         std::string bytes;
@@ -93,18 +107,18 @@ TEST(ScanList, TellsUtf16AndPassesOverAUtf8Mark) {
                  {"\xEF\xBB", false, 0},          {"", false, 0}};
     for (const auto& c : cases) {
         test::write_file("list.txt", c.bytes);
-        const ScannedList scanned = scan_list("list.txt");
+        const ScannedList scanned = load_text_file("list.txt");
         ASSERT_TRUE(scanned.list) << testing::PrintToString(c.bytes);
         EXPECT_EQ(scanned.list->utf16, c.utf16) << testing::PrintToString(c.bytes);
         EXPECT_EQ(scanned.list->text_start, c.text_start) << testing::PrintToString(c.bytes);
     }
 }
 
-TEST(ScanList, FailsWithAReasonForMissingFilesAndDirectories) {
+TEST(LoadTextFile, FailsWithAReasonForMissingFilesAndDirectories) {
     test::ScratchDir scratch;
     std::filesystem::create_directory("dir");
     for (const char* path : {"missing.txt", "dir"}) {
-        const ScannedList scanned = scan_list(path);
+        const ScannedList scanned = load_text_file(path);
         EXPECT_FALSE(scanned.list) << path;
         EXPECT_FALSE(scanned.failure.reason.empty()) << path;
     }

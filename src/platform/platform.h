@@ -67,7 +67,10 @@ struct Opened {
     bool missing = false;  // the failure is that there is no such file
 };
 
-// Opens a file with the checks and the waiting of read_file below.
+// Opens a file. A list may be a regular file, a pipe or a character device,
+// or a file that claims no size (as kernel files do), which has to be read to
+// its end at once. A done list is opened only once no run is appending to it
+// (on Windows, waiting for a bounded time).
 Opened open_input(const std::string& path, Reading reading);
 
 // Reads the `count` bytes at `offset` into `into`. Bytes the file no longer
@@ -77,22 +80,6 @@ std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, ch
 
 // Reads an input without a size from where it stands to its end.
 Loaded read_to_end(const InputState& input);
-
-// Reads the first `size` bytes of an input into a buffer of their own, as
-// read_at reads them.
-Loaded read_sized(const InputState& input, std::uint64_t size);
-
-// Reads a whole file. A regular file is read by its size; a file that claims
-// no size (as kernel files do), a pipe or a character device is read until it
-// ends. A done list is read only once no run is appending to it (on Windows,
-// waiting for a bounded time). Built on the calls above alone, so one
-// definition serves every platform.
-inline Loaded read_file(const std::string& path, Reading reading) {
-    Opened opened = open_input(path, reading);
-    if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
-    if (!opened.size) return read_to_end(*opened.input);
-    return read_sized(*opened.input, *opened.size);
-}
 
 // Appends `record` to the done list at `path`, creating it when missing,
 // preceded by CR LF when the file is not empty. Runs under an exclusive lock

@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 
+#include "support/lines.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +89,7 @@ TEST(ReadFile, ReadsTheSameBytesAsAListOrAsTheDoneList) {
     test::ScratchDir scratch;
     write_file("file", std::string("a\0b\r\n", 5));
     for (const Reading reading : {Reading::list, Reading::done_list}) {
-        const Loaded loaded = read_file("file", reading);
+        const Loaded loaded = test::load_whole_file("file", reading);
         ASSERT_TRUE(loaded.buffer);
         EXPECT_EQ(loaded.buffer->view(), std::string("a\0b\r\n", 5));
     }

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include "support/file_hold.h"
+#include "support/lines.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,7 @@ TEST(DoneListSharing, ALoadWaitsForAnotherRunsAppendAndSeesTheList) {
     {
         OtherRun other("DoneList", 300ms);
         ASSERT_TRUE(other.holds());
-        loaded = read_file("DoneList", Reading::done_list);
+        loaded = test::load_whole_file("DoneList", Reading::done_list);
     }
     EXPECT_GE(Clock::now() - started, 250ms);
     ASSERT_TRUE(loaded.buffer) << loaded.failure.reason;

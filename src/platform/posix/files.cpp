@@ -267,15 +267,6 @@ std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, ch
 
 Loaded read_to_end(const InputState& input) { return read_stream(input.fd.get()); }
 
-Loaded read_sized(const InputState& input, std::uint64_t size) {
-    if (size >= SIZE_MAX) return {std::nullopt, failure_from_errno(ENOMEM)};
-    Block block = allocate_zeroed(static_cast<std::size_t>(size) + 1);
-    if (!block) return {std::nullopt, failure_from_errno(ENOMEM)};
-    if (std::optional<Failure> failure = read_at(input, 0, block.get(), static_cast<std::size_t>(size)))
-        return {std::nullopt, *failure};
-    return {Buffer{std::move(block), size}, {}};
-}
-
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {
     if (const std::optional<Failure> unfit = check_regular_or_missing(path)) return unfit;
     for (;;) {

@@ -145,15 +145,6 @@ std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, ch
 
 Loaded read_to_end(const InputState& input) { return read_stream(input.file.get()); }
 
-Loaded read_sized(const InputState& input, std::uint64_t size) {
-    if (size >= SIZE_MAX) return {std::nullopt, failure_from(ERROR_NOT_ENOUGH_MEMORY)};
-    Block block = allocate_zeroed(static_cast<std::size_t>(size) + 1);
-    if (!block) return {std::nullopt, failure_from(ERROR_NOT_ENOUGH_MEMORY)};
-    if (std::optional<Failure> failure = read_at(input, 0, block.get(), static_cast<std::size_t>(size)))
-        return {std::nullopt, *failure};
-    return {Buffer{std::move(block), size}, {}};
-}
-
 // Shares nothing while the record goes in, so no load sees half an entry and
 // no other append can slip between the size check and the write. A list this
 // append created is deleted on close when the record fails; as nobody else
