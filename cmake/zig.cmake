@@ -53,6 +53,13 @@ if(NOT LOTPICK_ZIG_TOOLS)
         file(CHMOD "${LOTPICK_ZIG_TOOLS}/${name}.new" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
         file(RENAME "${LOTPICK_ZIG_TOOLS}/${name}.new" "${LOTPICK_ZIG_TOOLS}/${name}")
     endforeach()
+    # CMake insists on install_name_tool for macOS, to rewrite the install
+    # names of shared libraries; zig has none, and lotpick links none.
+    file(WRITE "${LOTPICK_ZIG_TOOLS}/install_name_tool" "#!/bin/sh\n# No shared libraries to rename.\nexit 0\n")
+    file(CHMOD "${LOTPICK_ZIG_TOOLS}/install_name_tool" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+endif()
+if(CMAKE_SYSTEM_NAME STREQUAL "Darwin")
+    set(CMAKE_INSTALL_NAME_TOOL "${LOTPICK_ZIG_TOOLS}/install_name_tool" CACHE FILEPATH "")
 endif()
 set(CMAKE_C_COMPILER "${LOTPICK_ZIG_TOOLS}/cc")
 set(CMAKE_CXX_COMPILER "${LOTPICK_ZIG_TOOLS}/c++")
