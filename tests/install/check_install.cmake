@@ -73,7 +73,8 @@ function(check_install root prefix)
     check_links(${root}/${doc}/docs/rotation.md)
     check_links(${root}/${doc}/docs/performance.md)
 
-    execute_process(COMMAND ${root}/${base}/bin/lotpick --version
+    # EMULATOR: what runs another processor's binary, if the build is for one.
+    execute_process(COMMAND ${EMULATOR} ${root}/${base}/bin/lotpick --version
         RESULT_VARIABLE status OUTPUT_VARIABLE answer ERROR_VARIABLE answer)
     if(NOT status EQUAL 0 OR NOT answer STREQUAL "lotpick ${VERSION}\n")
         fail("installed lotpick --version said (" ${status} "): " ${answer})
