@@ -1,8 +1,8 @@
 // The byte scans for x86-64: SSE2, which every such processor has, and AVX2
 // or AVX-512, two and four times as wide, where the running processor has
-// them. The choice is made for each call, from what the processor told the C
-// runtime at start-up (which also asks whether the system saves the wide
-// registers).
+// them. The choice is made for each call, from what the processor said when
+// first asked (cpuid), and whether the system saves the wide registers
+// (xgetbv).
 
 #include "byte_scan.h"
 
@@ -11,14 +11,40 @@
 
 #include <bit>
 
+#include <cpuid.h>
 #include <immintrin.h>
 
 namespace lotpick {
 namespace x86 {
 
-bool has_avx2() { return __builtin_cpu_supports("avx2") != 0; }
+namespace {
 
-bool has_avx512() { return __builtin_cpu_supports("avx512bw") != 0; }
+// Asked of the processor directly: __builtin_cpu_supports needs the C
+// runtime's own record of it, which not every runtime has (macOS's, as zig
+// links it). `state` is the register state (XCR0 bits) the system must save.
+bool processor_has(unsigned ebx_bit, std::uint64_t state) {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || (ecx & bit_OSXSAVE) == 0) return false;
+    unsigned low = 0, high = 0;
+    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    const std::uint64_t saved = std::uint64_t{high} << 32 | low;
+    return (saved & state) == state && __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ebx & ebx_bit) != 0;
+}
+
+constexpr std::uint64_t vector_state = 0x6;    // XMM and YMM
+constexpr std::uint64_t avx512_state = 0xE6;  // and the mask and upper ZMM registers
+
+}  // namespace
+
+bool has_avx2() {
+    static const bool has = processor_has(bit_AVX2, vector_state);
+    return has;
+}
+
+bool has_avx512() {
+    static const bool has = processor_has(bit_AVX512BW, avx512_state);
+    return has;
+}
 
 std::uint64_t count_sse2(const unsigned char* bytes, std::size_t at, std::size_t end) {
     return vectors::count_line_ends<vectors::Bytes16>(bytes, at, end);

@@ -53,17 +53,22 @@ void drop_root_rights() {
 
 // A copy of lotpick that the user nobody can run: the build tree may sit in a
 // folder only root may enter (/root, a mktemp -d folder). Made once, in the
-// temporary folder, and removed when the tests end.
+// temporary folder, and removed when the tests end. Under an emulator the
+// binary is a script that runs the target's binary beside it: both go.
 class ReachableBinary {
 public:
     ReachableBinary() : folder_(std::filesystem::temp_directory_path() / ("lotpick-bin-" + std::to_string(::getpid()))) {
         namespace fs = std::filesystem;
         fs::create_directories(folder_);
-        fs::copy_file(lotpick_binary(), folder_ / "lotpick", fs::copy_options::overwrite_existing);
         const auto readable = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec;
         fs::permissions(folder_, readable);
-        fs::permissions(folder_ / "lotpick", readable);
+        const fs::path binary = lotpick_binary();
+        for (const fs::path& file : {binary, fs::path(binary).replace_filename("lotpick.target")}) {
+            if (!fs::exists(file)) continue;
+            fs::copy_file(file, folder_ / file.filename(), fs::copy_options::overwrite_existing);
+            fs::permissions(folder_ / file.filename(), readable);
+        }
     }
     ~ReachableBinary() {
         std::error_code ignored;

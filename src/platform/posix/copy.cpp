@@ -1,9 +1,10 @@
 // The POSIX platform layer, the copy: the picked file goes to a temporary
-// file beside the destination, which is then renamed over it. On Linux the
-// temporary has no name until it is complete, so that a run ended at any
-// moment, by any signal or a crash, leaves nothing behind.
+// file beside the destination, which is then renamed over it. Where the
+// system can (Linux), the temporary has no name until it is complete, so that
+// a run ended at any moment, by any signal or a crash, leaves nothing behind.
 
 #include "platform/posix/posix.h"
+#include "platform/posix/system.h"
 
 #include <algorithm>
 #include <climits>
@@ -18,11 +19,6 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#if defined(__linux__)
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#endif
 
 namespace lotpick::platform {
 namespace {
@@ -80,37 +76,6 @@ mode_t mode_for(const std::string& target, const struct stat& source) {
     return source.st_mode & 0777 & ~mask;
 }
 
-// An unnamed file in `directory`, or -1 with errno set. Where the file system
-// or the system cannot make one, errno is EOPNOTSUPP.
-int open_unnamed(const std::string& directory) {
-#if defined(O_TMPFILE)
-    const int fd = open_retrying(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY, 0600);
-    // Kernels without O_TMPFILE read it as O_DIRECTORY and say EISDIR.
-    if (fd < 0 && (errno == EISDIR || errno == EINVAL)) errno = EOPNOTSUPP;
-    return fd;
-#else
-    (void)directory;
-    errno = EOPNOTSUPP;
-    return -1;
-#endif
-}
-
-// Gives the unnamed file `fd` the name `path`: through /proc, which needs no
-// privilege, else by the descriptor itself, which needs CAP_DAC_READ_SEARCH.
-bool link_unnamed(int fd, const std::string& path) {
-#if defined(__linux__)
-    const std::string proc_path = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno == EEXIST) return false;
-    return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
-#else
-    (void)fd;
-    (void)path;
-    errno = EOPNOTSUPP;
-    return false;
-#endif
-}
-
 // A name for the finished copy, free at the moment of the link; the process
 // id keeps runs at once apart, the counter a name left by a crashed run.
 bool link_with_fresh_name(int fd, const std::string& directory, std::string& path) {
@@ -133,6 +98,9 @@ public:
         fd_ = open_unnamed(directory_);
         if (fd_ >= 0 || errno != EOPNOTSUPP) return;
         path_ = directory_ + ".lotpick-XXXXXX";
+        // A signal between the file's making and the cleanup's arming would
+        // leave the file behind: it waits until the cleanup is armed.
+        const SignalsHeld held;
         fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
         if (fd_ < 0) path_.clear();
         else cleanup_.emplace(path_);
@@ -168,7 +136,7 @@ private:
 bool copy_by_reading(int from, int to) {
     constexpr std::size_t chunk_size = 1 << 20;
     // Left uninitialised: a copy that has nothing left to do never touches it.
-    const auto chunk = std::make_unique_for_overwrite<char[]>(chunk_size);
+    const std::unique_ptr<char[]> chunk(new char[chunk_size]);
     for (;;) {
         const ssize_t got = read_fully(from, chunk.get(), chunk_size);
         if (got < 0) return false;
@@ -177,44 +145,16 @@ bool copy_by_reading(int from, int to) {
     }
 }
 
-#if defined(__linux__)
-// A reflink shares the source's blocks: no data moves at all. Only some file
-// systems (Btrfs, XFS) can, and only within one file system.
-bool clone_file(int from, int to) { return ::ioctl(to, FICLONE, from) == 0; }
-
-// Copies inside the kernel, from both files' current offsets, as far as the
-// kernel gets: it cannot across file systems on older kernels, nor on some
-// file systems, and some pseudo file systems stop short of their real end.
-// The offsets show how far it got.
-void copy_in_kernel(int from, int to) {
-    for (;;) {
-        const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, std::size_t{1} << 30, 0);
-        if (copied < 0 && errno == EINTR) continue;
-        if (copied <= 0) return;
-    }
-}
-#else
-bool clone_file(int, int) { return false; }
-void copy_in_kernel(int, int) {}
-#endif
-
 // Fewer blocks than the size needs: the file has holes.
 bool has_holes(const struct stat& info) { return info.st_blocks < (info.st_size + 511) / 512; }
 
 // Copies `length` bytes at `offset` to the same offset of `to`.
 bool copy_extent(int from, int to, off_t offset, off_t length) {
     if (::lseek(from, offset, SEEK_SET) < 0 || ::lseek(to, offset, SEEK_SET) < 0) return false;
-    off_t left = length;
-    while (left > 0) {
-        const auto wanted = static_cast<std::size_t>(std::min<off_t>(left, off_t{1} << 30));
-        const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, wanted, 0);
-        if (copied < 0 && errno == EINTR) continue;
-        if (copied <= 0) break;
-        left -= copied;
-    }
+    off_t left = length - static_cast<off_t>(copy_in_kernel(from, to, static_cast<std::uint64_t>(length)));
     if (left == 0) return true;
     // The kernel copied part or none of it; the rest goes by reading.
-    const auto chunk = std::make_unique_for_overwrite<char[]>(std::size_t{1} << 20);
+    const std::unique_ptr<char[]> chunk(new char[std::size_t{1} << 20]);
     while (left > 0) {
         const ssize_t got = read_fully(from, chunk.get(), static_cast<std::size_t>(std::min<off_t>(left, off_t{1} << 20)));
         if (got <= 0 || !write_fully(to, chunk.get(), static_cast<std::size_t>(got))) return false;
@@ -247,7 +187,7 @@ bool copy_bytes(int from, int to, const struct stat& info) {
     if (clone_file(from, to)) return true;
     if (has_holes(info))
         if (const std::optional<bool> copied = copy_data_only(from, to, info.st_size)) return *copied;
-    copy_in_kernel(from, to);
+    copy_in_kernel(from, to, UINT64_MAX);
     // Whatever the kernel left, if anything: at the source's end this is one
     // read that returns nothing.
     return copy_by_reading(from, to);

@@ -2,6 +2,7 @@
 // append to the done list, and where the done list lives.
 
 #include "platform/posix/posix.h"
+#include "platform/posix/system.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -80,13 +81,6 @@ struct BlockHeader {
 constexpr std::size_t block_header_size = 64;
 constexpr std::size_t huge_page_size = std::size_t{2} << 20;
 constexpr std::size_t large_block_size = std::size_t{1} << 20;
-
-void advise_huge_pages([[maybe_unused]] char* start, [[maybe_unused]] std::size_t length) {
-#if defined(MADV_HUGEPAGE)
-    // Only advice: without it the block simply stays on small pages.
-    (void)::madvise(start, length, MADV_HUGEPAGE);
-#endif
-}
 
 char* with_header(char* block, void* base, std::size_t length) {
     *reinterpret_cast<BlockHeader*>(block - block_header_size) = {base, length};

@@ -33,8 +33,8 @@ extern "C" void remove_and_end(int signal) {
 
 sigset_t interrupting_set() {
     sigset_t set;
-    ::sigemptyset(&set);
-    for (const int signal : interrupting_signals) ::sigaddset(&set, signal);
+    sigemptyset(&set);
+    for (const int signal : interrupting_signals) sigaddset(&set, signal);
     return set;
 }
 
@@ -49,7 +49,7 @@ InterruptCleanup::InterruptCleanup(const std::string& path) {
     struct sigaction action {};
     action.sa_handler = remove_and_end;
     action.sa_flags = SA_RESETHAND | SA_NODEFER;
-    ::sigemptyset(&action.sa_mask);
+    sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < std::size(interrupting_signals); ++i) {
         ::sigaction(interrupting_signals[i], nullptr, &previous_actions[i]);
         if (previous_actions[i].sa_handler != SIG_IGN) ::sigaction(interrupting_signals[i], &action, nullptr);

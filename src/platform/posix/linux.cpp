@@ -1,0 +1,80 @@
+// The POSIX platform layer's Linux paths: unnamed temporary files (O_TMPFILE)
+// named through /proc once complete, reflinks, copies inside the kernel, and
+// huge pages under large blocks. Each falls back to the plain POSIX road where
+// the kernel or the file system cannot take it.
+
+#include "platform/posix/system.h"
+
+#include "platform/posix/posix.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#if __has_include(<linux/fs.h>)
+#include <linux/fs.h>
+#endif
+
+namespace lotpick::platform::posix {
+
+int open_unnamed(const std::string& directory) {
+#if defined(O_TMPFILE)
+    const int fd = open_retrying(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    // Kernels without O_TMPFILE read it as O_DIRECTORY and say EISDIR.
+    if (fd < 0 && (errno == EISDIR || errno == EINVAL)) errno = EOPNOTSUPP;
+    return fd;
+#else
+    (void)directory;
+    errno = EOPNOTSUPP;
+    return -1;
+#endif
+}
+
+// Through /proc, which needs no privilege, else by the descriptor itself,
+// which needs CAP_DAC_READ_SEARCH.
+bool link_unnamed(int fd, const std::string& path) {
+    const std::string proc_path = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno == EEXIST) return false;
+#if defined(AT_EMPTY_PATH)
+    return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+#else
+    return false;
+#endif
+}
+
+// Only some file systems (Btrfs, XFS) can, and only within one file system.
+bool clone_file([[maybe_unused]] int from, [[maybe_unused]] int to) {
+#if defined(FICLONE)
+    return ::ioctl(to, FICLONE, from) == 0;
+#else
+    return false;
+#endif
+}
+
+// The kernel cannot across file systems on older kernels, nor on some file
+// systems, and some pseudo file systems stop short of their real end.
+std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most) {
+    std::uint64_t done = 0;
+    while (done < most) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(most - done, std::uint64_t{1} << 30));
+        const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, wanted, 0);
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied <= 0) break;
+        done += static_cast<std::uint64_t>(copied);
+    }
+    return done;
+}
+
+void advise_huge_pages([[maybe_unused]] char* start, [[maybe_unused]] std::size_t length) {
+#if defined(MADV_HUGEPAGE)
+    // Only advice: without it the block simply stays on small pages.
+    (void)::madvise(start, length, MADV_HUGEPAGE);
+#endif
+}
+
+}  // namespace lotpick::platform::posix

@@ -1,0 +1,35 @@
+// What a single system does better than plain POSIX, behind one small
+// interface: linux.cpp on Linux, and portable.cpp on every other system (and
+// on Linux too in a build with LOTPICK_PORTABLE_POSIX), whose answers send the
+// callers down the plain POSIX road.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace lotpick::platform::posix {
+
+// A file in `directory` with no name yet, open for writing, or -1 with errno
+// set; errno is EOPNOTSUPP where the system or the file system cannot make
+// one, and the caller then makes a named temporary instead.
+int open_unnamed(const std::string& directory);
+
+// Gives a file from open_unnamed the name `path`; false with errno set, EEXIST
+// when the name is taken.
+bool link_unnamed(int fd, const std::string& path);
+
+// Makes `to` share the blocks of `from`, so that no data moves at all; false
+// where the system or the file systems cannot.
+bool clone_file(int from, int to);
+
+// Copies up to `most` bytes inside the kernel, from and to both files'
+// current offsets, and returns how many it copied: possibly none, and the
+// caller copies the rest by reading and writing.
+std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most);
+
+// Asks for large pages under a freshly mapped block: only advice, which the
+// system may ignore.
+void advise_huge_pages(char* start, std::size_t length);
+
+}  // namespace lotpick::platform::posix
