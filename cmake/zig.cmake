@@ -38,7 +38,9 @@ endif()
 
 # CMake wants one program per tool, zig is one program with subcommands: small
 # scripts in the build folder stand between them. Written on the first run
-# only; the builds CMake makes to probe the compiler reuse them.
+# only; the builds CMake makes to probe the compiler reuse them. They drop
+# -Wl,-v, which CMake passes for macOS to read the linker's search paths and
+# which zig's Mach-O linker refuses.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LOTPICK_ZIG_TARGET LOTPICK_ZIG LOTPICK_ZIG_TOOLS)
 if(NOT LOTPICK_ZIG_TOOLS)
     set(LOTPICK_ZIG_TOOLS "${CMAKE_BINARY_DIR}/zig-tools")
@@ -49,10 +51,19 @@ if(NOT LOTPICK_ZIG_TOOLS)
     foreach(tool IN ITEMS "cc;cc -target ${LOTPICK_ZIG_TARGET}" "c++;c++ -target ${LOTPICK_ZIG_TARGET}" "ar;ar" "ranlib;ranlib")
         list(GET tool 0 name)
         list(GET tool 1 command)
-        file(WRITE "${LOTPICK_ZIG_TOOLS}/${name}.new" "#!/bin/sh\n${lotpick_zig_env} exec '${LOTPICK_ZIG}' ${command} \"$@\"\n")
+        file(WRITE "${LOTPICK_ZIG_TOOLS}/${name}.new" "#!/bin/sh\n"
+            "for arg do shift; [ \"$arg\" = -Wl,-v ] || set -- \"$@\" \"$arg\"; done\n"
+            "${lotpick_zig_env} exec '${LOTPICK_ZIG}' ${command} \"$@\"\n")
         file(CHMOD "${LOTPICK_ZIG_TOOLS}/${name}.new" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
         file(RENAME "${LOTPICK_ZIG_TOOLS}/${name}.new" "${LOTPICK_ZIG_TOOLS}/${name}")
     endforeach()
+    # CMake insists on install_name_tool for macOS, to rewrite the install
+    # names of shared libraries; zig has none, and lotpick links none.
+    file(WRITE "${LOTPICK_ZIG_TOOLS}/install_name_tool" "#!/bin/sh\n# No shared libraries to rename.\nexit 0\n")
+    file(CHMOD "${LOTPICK_ZIG_TOOLS}/install_name_tool" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+endif()
+if(CMAKE_SYSTEM_NAME STREQUAL "Darwin")
+    set(CMAKE_INSTALL_NAME_TOOL "${LOTPICK_ZIG_TOOLS}/install_name_tool" CACHE FILEPATH "")
 endif()
 set(CMAKE_C_COMPILER "${LOTPICK_ZIG_TOOLS}/cc")
 set(CMAKE_CXX_COMPILER "${LOTPICK_ZIG_TOOLS}/c++")

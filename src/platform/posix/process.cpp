@@ -48,7 +48,8 @@ InterruptCleanup::InterruptCleanup(const std::string& path) {
     cleanup_armed = 1;
     struct sigaction action {};
     action.sa_handler = remove_and_end;
-    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    // The flags' type differs between systems, and glibc's SA_RESETHAND is unsigned.
+    action.sa_flags = static_cast<decltype(action.sa_flags)>(SA_RESETHAND | SA_NODEFER);
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < std::size(interrupting_signals); ++i) {
         ::sigaction(interrupting_signals[i], nullptr, &previous_actions[i]);
