@@ -4,7 +4,7 @@
 include(GNUInstallDirs)
 install(TARGETS lotpick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES docs/lotpick.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # What README links to, so that its links resolve where it is installed.
 install(FILES docs/performance.md docs/performance.png docs/rotation.md docs/rotation.png
     DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
@@ -29,6 +29,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
-# Debian keeps manual pages compressed; a plain cmake --install keeps them as written.
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_man_pages.cmake)
+# Debian keeps manual pages compressed, the licence as a copyright file and
+# the changelog in its own format; a plain cmake --install keeps them as written.
+set(CPACK_LOTPICK_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_man_pages.cmake ${CMAKE_CURRENT_LIST_DIR}/debian_docs.cmake)
 include(CPack)

@@ -1,7 +1,7 @@
 # Installs the build into a scratch root under DESTDIR, once with the
 # configured prefix and once with another one given at install time, and
-# checks that exactly the command, its manual page, its README and what the
-# README links to land there, every link resolving in the installed tree.
+# checks that exactly the command, its manual page, its README, licence and
+# changelog and what the README links to land there, every link resolving in the installed tree.
 #
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DSCRATCH=... -DCONFIGURED_PREFIX=...
 #       -DVERSION=... -P check_install.cmake
@@ -48,7 +48,7 @@ function(check_install root prefix)
     list(SORT installed)
     string(REGEX REPLACE "^/" "" base ${prefix})
     set(doc ${base}/share/doc/lotpick)
-    set(expected ${base}/bin/lotpick ${doc}/README.md ${doc}/docs/performance.md ${doc}/docs/performance.png
+    set(expected ${base}/bin/lotpick ${doc}/README.md ${doc}/CHANGELOG.md ${doc}/LICENSE ${doc}/docs/performance.md ${doc}/docs/performance.png
         ${doc}/docs/rotation.md ${doc}/docs/rotation.png ${doc}/examples/schedule/crontab.txt
         ${doc}/examples/schedule/lotpick-wallpaper ${doc}/examples/schedule/lotpick-wallpaper.cmd ${doc}/examples/schedule/lotpick-wallpaper.service
         ${doc}/examples/schedule/lotpick-wallpaper.timer ${base}/share/man/man1/lotpick.1)
@@ -59,7 +59,8 @@ function(check_install root prefix)
         fail("installed into " ${root} ":\n  " ${installed} "\nexpected:\n  " ${expected})
     endif()
 
-    foreach(pair "docs/lotpick.1;share/man/man1/lotpick.1" "README.md;share/doc/lotpick/README.md")
+    foreach(pair "docs/lotpick.1;share/man/man1/lotpick.1" "README.md;share/doc/lotpick/README.md"
+            "LICENSE;share/doc/lotpick/LICENSE" "CHANGELOG.md;share/doc/lotpick/CHANGELOG.md")
         list(GET pair 0 source)
         list(GET pair 1 target)
         file(SHA256 ${SOURCE_DIR}/${source} want)
