@@ -33,9 +33,11 @@ struct Window {
 std::optional<Failure> read_window(const ListFile& list, std::uint64_t from, std::uint64_t to, Window& window) {
     window.from = from;
     if (from > 0) return read_piece(list.source, from - 1, to, static_cast<std::size_t>(to - from + 1), window.bytes);
-    std::optional<Failure> failure = read_piece(list.source, 0, to, static_cast<std::size_t>(to), window.bytes);
-    window.bytes.insert(window.bytes.begin(), '\0');
-    return failure;
+    // Read in behind the zero byte, not moved there afterwards: a move
+    // would copy the whole piece into a new buffer.
+    window.bytes.resize(static_cast<std::size_t>(to) + 1);
+    window.bytes[0] = '\0';
+    return read_bytes(list.source, 0, window.bytes.data() + 1, static_cast<std::size_t>(to));
 }
 
 struct StretchCounts {
