@@ -1,6 +1,8 @@
-// The byte scans for x86-64: SSE2, which every such processor has, and for
-// counting line ends AVX-512, four times as wide, where the running processor
-// has it (wider name-end marks and AVX2 gained nothing measurable end to end).
+// The byte scans for x86-64: SSE2, which every such processor has, and
+// AVX-512, four times as wide, where the running processor has it (AVX2
+// gained nothing measurable end to end). With AVX-512 a block's marks are
+// three compares, against twelve compares and twelve gathers with SSE2: a
+// quarter of a half-done run's time over its done list.
 // The choice is made for each call, from what the processor said when first
 // asked (cpuid), and whether the system saves the wide registers (xgetbv).
 
@@ -72,6 +74,18 @@ std::uint64_t line_ends_only(std::uint64_t crs, std::uint64_t lfs, std::uint64_t
 
 std::uint64_t mask_of(__m128i compares) { return static_cast<std::uint16_t>(_mm_movemask_epi8(compares)); }
 
+// A whole block in one load; a zero byte is one that tests as no bit set.
+__attribute__((target("avx512bw"))) void marks_avx512(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+    const __m512i cr = _mm512_set1_epi8('\r');
+    const __m512i lf = _mm512_set1_epi8('\n');
+    std::uint64_t carry = 0;
+    for (std::size_t block = 0; block < blocks; ++block) {
+        const __m512i chunk = _mm512_loadu_si512(bytes + block * scan_block);
+        marks[block] = line_ends_only(_mm512_cmpeq_epi8_mask(chunk, cr), _mm512_cmpeq_epi8_mask(chunk, lf),
+                                      _mm512_testn_epi8_mask(chunk, chunk), carry);
+    }
+}
+
 void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
@@ -98,7 +112,8 @@ std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t 
 }
 
 void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
-    marks_sse2(bytes, blocks, marks);
+    if (has_avx512()) marks_avx512(bytes, blocks, marks);
+    else marks_sse2(bytes, blocks, marks);
 }
 
 }  // namespace lotpick

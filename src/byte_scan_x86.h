@@ -13,5 +13,6 @@ std::uint64_t count_sse2(const unsigned char* bytes, std::size_t at, std::size_t
 std::uint64_t count_avx512(const unsigned char* bytes, std::size_t at, std::size_t end);
 
 void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks);
+void marks_avx512(const char* bytes, std::size_t blocks, std::uint64_t* marks);
 
 }  // namespace lotpick::x86

@@ -15,9 +15,9 @@ TEST(ByteScanX86, Sse2CountsAndMarksAsAByteWalkDoes) {
     test::expect_scans_as_byte_walk(x86::count_sse2, x86::marks_sse2);
 }
 
-TEST(ByteScanX86, Avx512CountsAsAByteWalkDoes) {
+TEST(ByteScanX86, Avx512CountsAndMarksAsAByteWalkDoes) {
     if (!x86::has_avx512()) GTEST_SKIP() << "no AVX-512 on this processor";
-    test::expect_scans_as_byte_walk(x86::count_avx512, x86::marks_sse2);
+    test::expect_scans_as_byte_walk(x86::count_avx512, x86::marks_avx512);
 }
 
 }  // namespace
