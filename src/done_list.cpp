@@ -119,10 +119,13 @@ struct LineScan {
 // the LF of a CR LF pair, which the marks may leave out.
 template <class Visit>
 void end_entry(std::string_view piece, std::size_t end, LineScan& scan, Visit& visit) {
-    if (scan.in_line && end > scan.start && end - scan.start <= max_name_length)
-        visit(piece.substr(scan.start, end - scan.start));
-    scan.in_line = is_line_break(piece[end]);
-    if (scan.in_line) scan.start = end + 1 + (piece[end] == '\r' && end + 1 < piece.size() && piece[end + 1] == '\n');
+    // An empty entry wraps round to the largest length, and is passed over
+    // with the ones too long.
+    const std::size_t length = end - scan.start;
+    if (scan.in_line && length - 1 < max_name_length) visit(piece.substr(scan.start, length));
+    const char byte = piece[end];
+    scan.in_line = byte != '\0';
+    if (scan.in_line) scan.start = end + 1 + (byte == '\r' && end + 1 < piece.size() && piece[end + 1] == '\n');
 }
 
 // The entries of the whole lines in `piece`, which starts at a line start,
