@@ -64,10 +64,8 @@ void check_name(std::string_view text, const std::vector<std::size_t>& ends, con
 // into halves are as small as the input's size makes them.
 lotpick::ScannedList scanned_from(std::string_view bytes) {
     lotpick::TextSource source;
-    source.whole.bytes = lotpick::platform::allocate_zeroed(bytes.size() + 1);
-    if (!source.whole.bytes) std::abort();
-    if (!bytes.empty()) std::memcpy(source.whole.bytes.get(), bytes.data(), bytes.size());
-    source.whole.size = source.size = bytes.size();
+    source.whole = bytes;
+    source.size = bytes.size();
     const std::size_t stretch = 1 + bytes.size() % 13;
     return lotpick::load_text_file(std::move(source), lotpick::ListReading{stretch * (1 + bytes.size() % 5), stretch, 2});
 }

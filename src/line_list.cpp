@@ -41,8 +41,6 @@ std::size_t first_marked_byte(std::uint64_t marks) {
 
 }  // namespace
 
-std::uint64_t count_line_ends(std::string_view text) { return count_line_ends(text, 0); }
-
 std::uint64_t count_line_ends(std::string_view text, std::size_t from) {
     if (from >= text.size()) return 0;
     // Byte 0 has no byte before it, so the blocks start at byte 1.
@@ -88,12 +86,6 @@ std::size_t name_end(std::string_view text, std::size_t from) {
     }
     while (at < text.size() && !ends_name(text[at])) ++at;
     return at;
-}
-
-std::string_view name_at(std::string_view text, std::size_t line_start) {
-    std::size_t start = line_start < text.size() ? line_start : text.size();
-    while (start < text.size() && is_line_break(text[start])) ++start;
-    return text.substr(start, name_end(text, start) - start);
 }
 
 }  // namespace lotpick

@@ -19,13 +19,11 @@ inline bool is_line_break(char byte) { return byte == '\r' || byte == '\n'; }
 // A name ends at a line break or at a zero byte.
 inline bool ends_name(char byte) { return is_line_break(byte) || byte == '\0'; }
 
-// A line end is a CR byte, or a LF byte that does not directly follow a CR:
-// CR LF, lone CR and lone LF each end one line.
-std::uint64_t count_line_ends(std::string_view text);
-
 // The line ends at offsets `from` and after: a piece of a list read with the
-// byte before it at offset 0 is counted from offset 1.
-std::uint64_t count_line_ends(std::string_view text, std::size_t from);
+// byte before it at offset 0 is counted from offset 1. A line end is a CR
+// byte, or a LF byte that does not directly follow a CR: CR LF, lone CR and
+// lone LF each end one line.
+std::uint64_t count_line_ends(std::string_view text, std::size_t from = 0);
 
 // The offset just past the `count`-th line end at or after `from` (counting
 // from 1), or text.size() when there are fewer. `from` itself may hold the LF
@@ -35,9 +33,5 @@ std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_
 // The offset of the first CR, LF or zero byte at or after `from`, or
 // text.size() when there is none: where a name or a done-list entry ends.
 std::size_t name_end(std::string_view text, std::size_t from);
-
-// The name that starts at or after `line_start`: any run of CR and LF bytes
-// is passed over, then the bytes up to the next CR, LF or zero byte are taken.
-std::string_view name_at(std::string_view text, std::size_t line_start);
 
 }  // namespace lotpick

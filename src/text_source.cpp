@@ -3,11 +3,32 @@
 #include "text_source.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <utility>
 
 namespace lotpick {
+namespace {
+
+// A pipe has no size to go by: the buffer grows by half again each time, so
+// that the copying stays linear in what arrives.
+std::optional<platform::Failure> read_whole(const platform::InputState& input, std::string& bytes) {
+    std::size_t used = 0;
+    try {
+        for (std::size_t got = 0; used == bytes.size(); used += got) {
+            bytes.resize(std::max<std::size_t>(std::size_t{64} << 10, used + used / 2));
+            if (auto failure = platform::read_on(input, bytes.data() + used, bytes.size() - used, got)) return failure;
+        }
+    } catch (const std::bad_alloc&) {
+        return platform::Failure{std::strerror(ENOMEM)};
+    }
+    bytes.resize(used);
+    return std::nullopt;
+}
+
+}  // namespace
 
 OpenedSource open_source(const std::string& path, platform::Reading reading) {
     platform::Opened opened = platform::open_input(path, reading);
@@ -18,18 +39,17 @@ OpenedSource open_source(const std::string& path, platform::Reading reading) {
         source.size = *opened.size;
         return {std::move(source), {}};
     }
-    platform::Loaded loaded = platform::read_to_end(*opened.input);
-    if (!loaded.buffer) return {std::nullopt, std::move(loaded.failure)};
-    source.size = loaded.buffer->size;
-    source.whole = std::move(*loaded.buffer);
+    if (std::optional<platform::Failure> failure = read_whole(*opened.input, source.whole))
+        return {std::nullopt, std::move(*failure)};
+    source.size = source.whole.size();
     return {std::move(source), {}};
 }
 
 std::optional<platform::Failure> read_bytes(const TextSource& source, std::uint64_t offset, char* into,
                                             std::size_t count) {
-    if (!source.whole.bytes) return platform::read_at(*source.input, offset, into, count);
+    if (source.input) return platform::read_at(*source.input, offset, into, count);
     const std::uint64_t held = offset < source.size ? std::min<std::uint64_t>(count, source.size - offset) : 0;
-    if (held > 0) std::memcpy(into, source.whole.bytes.get() + offset, static_cast<std::size_t>(held));
+    if (held > 0) std::memcpy(into, source.whole.data() + offset, static_cast<std::size_t>(held));
     std::memset(into + held, 0, count - static_cast<std::size_t>(held));
     return std::nullopt;
 }

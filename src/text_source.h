@@ -12,8 +12,8 @@
 namespace lotpick {
 
 struct TextSource {
-    platform::Input input;   // the open file, when it has a size
-    platform::Buffer whole;  // else the bytes, read whole at once
+    platform::Input input;  // the open file, when it has a size
+    std::string whole;      // else the bytes, read whole at once
     std::uint64_t size = 0;
 };
 

@@ -126,7 +126,7 @@ void expect_every_output_selects_its_line(const std::string& text, std::int32_t 
         const std::int32_t k = scale_to_index(r, n);
         const auto skipped = static_cast<std::size_t>(k > 1 ? k - 1 : 0);
         const std::size_t start = skipped == 0 ? 0 : skipped <= ends.size() ? ends[skipped - 1] + 1 : text.size();
-        const std::string_view walked = name_at(text, start);
+        const std::string_view walked = test::name_at(text, start);
         const ListName& name = name_selected(table, r);
         ASSERT_EQ(name.size, walked.size()) << "r=" << r << " n=" << n;
         if (walked.size() <= max_name_length) {

@@ -22,9 +22,8 @@ const ListReading readings[] = {{8, 1, 1 << 30}, {12, 4, 2}, {64, 16, 100}, {Lis
 
 TextSource in_memory(const std::string& bytes) {
     TextSource source;
-    source.whole.bytes = platform::allocate_zeroed(bytes.size() + 1);
-    std::copy(bytes.begin(), bytes.end(), source.whole.bytes.get());
-    source.whole.size = source.size = bytes.size();
+    source.whole = bytes;
+    source.size = bytes.size();
     return source;
 }
 

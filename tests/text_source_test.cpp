@@ -23,9 +23,8 @@ std::string read_range(const TextSource& source, std::uint64_t offset, std::size
 // The bytes as a source that was read whole at once, as a pipe is.
 TextSource in_memory(std::string_view bytes) {
     TextSource source;
-    source.whole.bytes = platform::allocate_zeroed(bytes.size() + 1);
-    std::copy(bytes.begin(), bytes.end(), source.whole.bytes.get());
-    source.whole.size = source.size = bytes.size();
+    source.whole = bytes;
+    source.size = bytes.size();
     return source;
 }
 

@@ -13,33 +13,9 @@
 
 namespace lotpick::platform {
 
-// Zero-filled memory from the platform's allocator, released by the same.
-struct BlockDeleter {
-    void operator()(char* block) const noexcept;
-};
-using Block = std::unique_ptr<char[], BlockDeleter>;
-
-// A null block means the allocator refused.
-Block allocate_zeroed(std::size_t bytes);
-
-// A whole file's bytes. One zero byte always follows the data, so the bytes
-// can be scanned as a C string as well as a sized range.
-struct Buffer {
-    Block bytes;
-    std::uint64_t size = 0;
-
-    std::string_view view() const { return {bytes.get(), static_cast<std::size_t>(size)}; }
-};
-
 // An operation that could not be done, with the platform's reason in words.
 struct Failure {
     std::string reason;
-};
-
-struct Loaded {
-    std::optional<Buffer> buffer;  // empty on failure
-    Failure failure;
-    bool missing = false;  // the failure is that there is no such file
 };
 
 // What a read may open. A list may be anything that can be read to its end,
@@ -78,8 +54,9 @@ Opened open_input(const std::string& path, Reading reading);
 // reads as the size it had when it was opened.
 std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count);
 
-// Reads an input without a size from where it stands to its end.
-Loaded read_to_end(const InputState& input);
+// Reads up to `count` bytes of an input without a size from where it
+// stands, fewer only at its end, and says how many in `got`.
+std::optional<Failure> read_on(const InputState& input, char* into, std::size_t count, std::size_t& got);
 
 // Appends `record` to the done list at `path`, creating it when missing,
 // preceded by CR LF when the file is not empty. Runs under an exclusive lock

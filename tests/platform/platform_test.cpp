@@ -71,27 +71,13 @@ TEST(CopyFileAtomically, LeavesTheOldTargetAndNoTemporaryFileAfterAFailure) {
     }
 }
 
-TEST(AllocateZeroed, GivesZeroedWritableBlocksSmallAndLarge) {
-    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4096}, (std::size_t{1} << 20) - 1,
-                                   std::size_t{1} << 20, std::size_t{5} << 20}) {
-        const Block block = allocate_zeroed(size + 1);
-        ASSERT_TRUE(block) << size;
-        std::size_t nonzero = 0;
-        for (std::size_t i = 0; i <= size; ++i) nonzero += block[i] != 0 ? 1 : 0;
-        EXPECT_EQ(nonzero, 0u) << size;
-        block[0] = 'x';
-        block[size] = 'y';
-        EXPECT_EQ(block[size], 'y') << size;
-    }
-}
-
 TEST(ReadFile, ReadsTheSameBytesAsAListOrAsTheDoneList) {
     test::ScratchDir scratch;
     write_file("file", std::string("a\0b\r\n", 5));
     for (const Reading reading : {Reading::list, Reading::done_list}) {
-        const Loaded loaded = test::load_whole_file("file", reading);
-        ASSERT_TRUE(loaded.buffer);
-        EXPECT_EQ(loaded.buffer->view(), std::string("a\0b\r\n", 5));
+        const test::WholeFile loaded = test::load_whole_file("file", reading);
+        ASSERT_TRUE(loaded.bytes);
+        EXPECT_EQ(*loaded.bytes, std::string("a\0b\r\n", 5));
     }
 }
 

@@ -56,15 +56,15 @@ TEST(DoneListSharing, ALoadWaitsForAnotherRunsAppendAndSeesTheList) {
     test::ScratchDir scratch;
     test::write_file("DoneList", "a.txt");
     const auto started = Clock::now();
-    Loaded loaded;
+    test::WholeFile loaded;
     {
         OtherRun other("DoneList", 300ms);
         ASSERT_TRUE(other.holds());
         loaded = test::load_whole_file("DoneList", Reading::done_list);
     }
     EXPECT_GE(Clock::now() - started, 250ms);
-    ASSERT_TRUE(loaded.buffer) << loaded.failure.reason;
-    EXPECT_EQ(loaded.buffer->view(), "a.txt");
+    ASSERT_TRUE(loaded.bytes) << loaded.failure.reason;
+    EXPECT_EQ(*loaded.bytes, "a.txt");
 }
 
 }  // namespace

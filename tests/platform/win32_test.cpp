@@ -41,7 +41,7 @@ TEST(Win32DoneList, GivesUpOnAListThatStaysHeldAfterAboutTwoSeconds) {
         EXPECT_LE(Clock::now() - started, 6s);
 
         started = Clock::now();
-        EXPECT_FALSE(test::load_whole_file("DoneList", Reading::done_list).buffer);
+        EXPECT_FALSE(test::load_whole_file("DoneList", Reading::done_list).bytes);
         EXPECT_GE(Clock::now() - started, 1500ms);
     }
     EXPECT_EQ(test::read_file("DoneList"), "a.txt");

@@ -4,6 +4,7 @@
 
 #include "line_list.h"
 #include "platform/platform.h"
+#include "text_source.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,6 +13,14 @@
 #include <utility>
 
 namespace lotpick::test {
+
+// The name that starts at or after `line_start`: any run of CR and LF bytes
+// is passed over, then the bytes up to the next CR, LF or zero byte are taken.
+inline std::string_view name_at(std::string_view text, std::size_t line_start) {
+    std::size_t start = line_start < text.size() ? line_start : text.size();
+    while (start < text.size() && is_line_break(text[start])) ++start;
+    return text.substr(start, name_end(text, start) - start);
+}
 
 // The name pick index k selects: skip k - 1 line ends (0 and 1 both mean the
 // first line), then any run of CR and LF bytes, and take the bytes up to the
@@ -31,17 +40,18 @@ inline std::uint64_t line_number_at(std::string_view text, std::size_t offset) {
     return count_line_ends(text.substr(0, offset)) + 1;
 }
 
-// A whole file in one buffer with a zero byte after it, read by its size or,
-// when it claims none, to its end.
-inline platform::Loaded load_whole_file(const std::string& path, platform::Reading reading) {
-    platform::Opened opened = platform::open_input(path, reading);
-    if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
-    if (!opened.size) return platform::read_to_end(*opened.input);
-    const auto size = static_cast<std::size_t>(*opened.size);
-    platform::Buffer buffer{platform::allocate_zeroed(size + 1), *opened.size};
-    if (!buffer.bytes) return {std::nullopt, {"out of memory"}};
-    if (auto failure = platform::read_at(*opened.input, 0, buffer.bytes.get(), size)) return {std::nullopt, *failure};
-    return {std::move(buffer), {}};
+// A whole file, read by its size or, when it claims none, to its end.
+struct WholeFile {
+    std::optional<std::string> bytes;  // empty on failure
+    platform::Failure failure;
+};
+
+inline WholeFile load_whole_file(const std::string& path, platform::Reading reading) {
+    OpenedSource opened = open_source(path, reading);
+    if (!opened.source) return {std::nullopt, std::move(opened.failure)};
+    std::string bytes(static_cast<std::size_t>(opened.source->size), '\0');
+    if (auto failure = read_bytes(*opened.source, 0, bytes.data(), bytes.size())) return {std::nullopt, *failure};
+    return {std::move(bytes), {}};
 }
 
 }  // namespace lotpick::test

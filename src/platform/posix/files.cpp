@@ -1,4 +1,4 @@
-// The POSIX platform layer, files: text blocks, whole-file loads, the locked
+// The POSIX platform layer, files: reads by offset or to the end, the locked
 // append to the done list, and where the done list lives.
 
 #include "platform/posix/posix.h"
@@ -15,7 +15,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,69 +67,11 @@ namespace {
 
 using namespace posix;
 
-// Large blocks are mappings of their own, aligned to and advised onto 2 MiB
-// pages: where every first touch of a 4 KiB page is a fault that costs
-// microseconds (as on some virtual machines), loading a list of a million
-// names takes a tenth of a second on small pages and a few milliseconds on
-// large ones. Small blocks come from calloc, where memory checkers watch
-// their ends. A header just before each block says how to release it.
-struct BlockHeader {
-    void* base;
-    std::size_t length;  // of the mapping; 0 for calloc memory
-};
-constexpr std::size_t block_header_size = 64;
-constexpr std::size_t huge_page_size = std::size_t{2} << 20;
-constexpr std::size_t large_block_size = std::size_t{1} << 20;
-
-char* with_header(char* block, void* base, std::size_t length) {
-    *reinterpret_cast<BlockHeader*>(block - block_header_size) = {base, length};
-    return block;
-}
-
-char* allocate_small(std::size_t bytes) {
-    auto* base = static_cast<char*>(std::calloc(bytes + block_header_size, 1));
-    return base ? with_header(base + block_header_size, base, 0) : nullptr;
-}
-
-// The block starts on a 2 MiB boundary and covers whole 2 MiB pages; the
-// header sits in the small page before it.
-char* allocate_large(std::size_t bytes) {
-    const std::size_t pages = (bytes + huge_page_size - 1) / huge_page_size * huge_page_size;
-    const std::size_t length = pages + huge_page_size;
-    void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED) return nullptr;
-    const auto after_header = reinterpret_cast<std::uintptr_t>(base) + block_header_size;
-    const std::size_t padding = (huge_page_size - after_header % huge_page_size) % huge_page_size;
-    auto* block = static_cast<char*>(base) + block_header_size + padding;
-    advise_huge_pages(block, pages);
-    return with_header(block, base, length);
-}
-
 bool lock_file(int fd, int operation) {
     int rc;
     do rc = ::flock(fd, operation);
     while (rc != 0 && errno == EINTR);
     return rc == 0;
-}
-
-// A pipe has no size to go by; the block grows by half again each time so the
-// copying stays linear in what arrives.
-Loaded read_stream(int fd) {
-    std::size_t capacity = 64 * 1024;
-    std::size_t used = 0;
-    Block block = allocate_zeroed(capacity + 1);
-    for (;;) {
-        if (!block) return {std::nullopt, failure_from_errno(ENOMEM)};
-        const ssize_t got = read_fully(fd, block.get() + used, capacity - used);
-        if (got < 0) return {std::nullopt, failure_from_errno()};
-        used += static_cast<std::size_t>(got);
-        if (used < capacity) return {Buffer{std::move(block), used}, {}};
-        const std::size_t grown = capacity + capacity / 2;
-        Block bigger = allocate_zeroed(grown + 1);
-        if (bigger) std::memcpy(bigger.get(), block.get(), used);
-        block = std::move(bigger);
-        capacity = grown;
-    }
 }
 
 Opened open_failure(Failure failure, bool missing = false) {
@@ -226,17 +167,6 @@ std::optional<std::string> older_spelling() {
 
 }  // namespace
 
-void BlockDeleter::operator()(char* block) const noexcept {
-    const auto* header = reinterpret_cast<const BlockHeader*>(block - block_header_size);
-    if (header->length == 0) std::free(header->base);
-    else ::munmap(header->base, header->length);
-}
-
-Block allocate_zeroed(std::size_t bytes) {
-    if (bytes > SIZE_MAX / 2) return Block();
-    return Block(bytes < large_block_size ? allocate_small(bytes) : allocate_large(bytes));
-}
-
 void InputCloser::operator()(InputState* input) const noexcept { delete input; }
 
 Opened open_input(const std::string& path, Reading reading) {
@@ -259,7 +189,12 @@ std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, ch
     return std::nullopt;
 }
 
-Loaded read_to_end(const InputState& input) { return read_stream(input.fd.get()); }
+std::optional<Failure> read_on(const InputState& input, char* into, std::size_t count, std::size_t& got) {
+    const ssize_t read = read_fully(input.fd.get(), into, count);
+    if (read < 0) return failure_from_errno();
+    got = static_cast<std::size_t>(read);
+    return std::nullopt;
+}
 
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {
     if (const std::optional<Failure> unfit = check_regular_or_missing(path)) return unfit;

@@ -1,6 +1,6 @@
 // The POSIX platform layer's Linux paths: unnamed temporary files (O_TMPFILE)
-// named through /proc once complete, reflinks, copies inside the kernel, and
-// huge pages under large blocks. Each falls back to the plain POSIX road where
+// named through /proc once complete, reflinks and copies inside the kernel.
+// Each falls back to the plain POSIX road where
 // the kernel or the file system cannot take it.
 
 #include "platform/posix/system.h"
@@ -12,7 +12,6 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #if __has_include(<linux/fs.h>)
@@ -68,13 +67,6 @@ std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most) {
         done += static_cast<std::uint64_t>(copied);
     }
     return done;
-}
-
-void advise_huge_pages([[maybe_unused]] char* start, [[maybe_unused]] std::size_t length) {
-#if defined(MADV_HUGEPAGE)
-    // Only advice: without it the block simply stays on small pages.
-    (void)::madvise(start, length, MADV_HUGEPAGE);
-#endif
 }
 
 }  // namespace lotpick::platform::posix

@@ -22,6 +22,4 @@ bool clone_file(int, int) { return false; }
 
 std::uint64_t copy_in_kernel(int, int, std::uint64_t) { return 0; }
 
-void advise_huge_pages(char*, std::size_t) {}
-
 }  // namespace lotpick::platform::posix

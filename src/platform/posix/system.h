@@ -28,8 +28,4 @@ bool clone_file(int from, int to);
 // caller copies the rest by reading and writing.
 std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most);
 
-// Asks for large pages under a freshly mapped block: only advice, which the
-// system may ignore.
-void advise_huge_pages(char* start, std::size_t length);
-
 }  // namespace lotpick::platform::posix

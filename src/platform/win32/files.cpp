@@ -1,4 +1,4 @@
-// The Win32 platform layer, files: text blocks, whole-file loads, the append
+// The Win32 platform layer, files: reads by offset or to the end, the append
 // to the done list, and where the done list lives.
 
 #include "platform/win32/win32.h"
@@ -70,34 +70,7 @@ std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wante
     return done;
 }
 
-// A pipe has no size to go by; the block grows by half again each time so the
-// copying stays linear in what arrives.
-Loaded read_stream(HANDLE file) {
-    std::size_t capacity = 64 * 1024;
-    std::size_t used = 0;
-    Block block = allocate_zeroed(capacity + 1);
-    for (;;) {
-        if (!block) return {std::nullopt, failure_from(ERROR_NOT_ENOUGH_MEMORY)};
-        const std::optional<std::size_t> got = read_fully(file, block.get() + used, capacity - used);
-        if (!got) return {std::nullopt, failure_from()};
-        used += *got;
-        if (used < capacity) return {Buffer{std::move(block), used}, {}};
-        const std::size_t grown = capacity + capacity / 2;
-        Block bigger = allocate_zeroed(grown + 1);
-        if (bigger) std::memcpy(bigger.get(), block.get(), used);
-        block = std::move(bigger);
-        capacity = grown;
-    }
-}
-
 }  // namespace
-
-void BlockDeleter::operator()(char* block) const noexcept { GlobalFree(block); }
-
-// With GMEM_FIXED the handle GlobalAlloc returns is the block's address.
-Block allocate_zeroed(std::size_t bytes) {
-    return Block(static_cast<char*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes)));
-}
 
 void InputCloser::operator()(InputState* input) const noexcept { delete input; }
 
@@ -143,7 +116,12 @@ std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, ch
     return std::nullopt;
 }
 
-Loaded read_to_end(const InputState& input) { return read_stream(input.file.get()); }
+std::optional<Failure> read_on(const InputState& input, char* into, std::size_t count, std::size_t& got) {
+    const std::optional<std::size_t> read = read_fully(input.file.get(), into, count);
+    if (!read) return failure_from();
+    got = *read;
+    return std::nullopt;
+}
 
 // Shares nothing while the record goes in, so no load sees half an entry and
 // no other append can slip between the size check and the write. A list this
