@@ -120,7 +120,7 @@ groups = [
     ('the system copying the files into lotpick', r'copy_to_iter|copy_page_to_iter|filemap_|rep_movs|copy_user'),
     ('counting line ends', r'count_line_ends|line_ends_in|count_(avx512|sse2)|count_stretches'),
     ('splitting the done list into entries and looking them up',
-     r'name_end|marks_sse2|mark_name_ends|visit_lines|search_half|hash_name|has_bit|_Hashtable'),
+     r'name_end|marks_avx512|mark_name_ends|visit_lines|search_half|hash_name|has_bit|_Hashtable'),
     ('starting the process (loading, relocating)', r'_dl_|dl_main|do_lookup|strcmp|__libc_start|_start\b|init_cacheinfo|cpu_features'),
 ]
 

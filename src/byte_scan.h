@@ -1,8 +1,6 @@
 // The two loops a run spends its time in over the bytes of a list or a done
-// list: counting line ends, and marking where names end. Each is built for
-// the processor: on x86-64 with the widest vector compares the running
-// processor has, elsewhere with the compiler's portable vector types. CMake
-// picks the file (byte_scan_x86.cpp or byte_scan_portable.cpp).
+// list: counting line ends, and marking where names end, each with the
+// widest vector compares the running processor has (byte_scan_wide.h).
 #pragma once
 
 #include <cstddef>

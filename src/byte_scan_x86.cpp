@@ -1,24 +1,19 @@
-// The byte scans for x86-64: SSE2, which every such processor has, and
-// AVX-512, four times as wide, where the running processor has it (AVX2
-// gained nothing measurable end to end). With AVX-512 a block's marks are
-// three compares, against twelve compares and twelve gathers with SSE2: a
-// quarter of a half-done run's time over its done list.
-// The choice is made for each call, from what the processor said when first
-// asked (cpuid), and whether the system saves the wide registers (xgetbv).
+// The byte scans with AVX-512, sixty-four bytes a compare, where the running
+// processor has it: four times as wide as the portable scans, which the
+// compiler turns into SSE2 here (AVX2 gained nothing measurable end to end);
+// and where it has not, the name-end marks in SSE2 by hand.
+// Whether it has it is asked of the processor once (cpuid), together with
+// whether the system saves the wide registers (xgetbv).
 
 #include "byte_scan.h"
-
-#include "byte_scan_x86.h"
-#include "byte_vectors.h"
+#include "byte_scan_wide.h"
 
 #include <bit>
 
 #include <cpuid.h>
 #include <immintrin.h>
 
-namespace lotpick {
-namespace x86 {
-
+namespace lotpick::wide {
 namespace {
 
 // Asked of the processor directly: __builtin_cpu_supports needs the C
@@ -35,18 +30,11 @@ bool processor_has(unsigned ebx_bit, std::uint64_t state) {
 
 constexpr std::uint64_t avx512_state = 0xE6;  // XMM, YMM, the mask and upper ZMM registers
 
-}  // namespace
-
 bool has_avx512() {
     static const bool has = processor_has(bit_AVX512BW, avx512_state);
     return has;
 }
 
-std::uint64_t count_sse2(const unsigned char* bytes, std::size_t at, std::size_t end) {
-    return vectors::count_line_ends<vectors::Bytes16>(bytes, at, end);
-}
-
-// Sixty-four bytes a compare, each compare a mask of its own.
 __attribute__((target("avx512bw"))) std::uint64_t count_avx512(const unsigned char* bytes, std::size_t at,
                                                                std::size_t end) {
     const __m512i cr = _mm512_set1_epi8('\r');
@@ -62,58 +50,51 @@ __attribute__((target("avx512bw"))) std::uint64_t count_avx512(const unsigned ch
     return count;
 }
 
-// One bit per byte straight from the compare results (pmovmskb). A LF right
-// after a CR ends no line, and is left out: a done list written by lotpick
-// has half as many marks to take. The carry brings a CR at the end of one
-// block to the next.
-std::uint64_t line_ends_only(std::uint64_t crs, std::uint64_t lfs, std::uint64_t zeros, std::uint64_t& carry) {
-    const std::uint64_t after_cr = crs << 1 | carry;
-    carry = crs >> 63;
-    return crs | zeros | (lfs & ~after_cr);
-}
-
-std::uint64_t mask_of(__m128i compares) { return static_cast<std::uint16_t>(_mm_movemask_epi8(compares)); }
-
-// A whole block in one load; a zero byte is one that tests as no bit set.
+// A LF right after a CR ends no line, and is left out: a done list written
+// by lotpick has half as many marks to take. The carry brings a CR at the end
+// of one block to the next. A zero byte is one that tests as no bit set.
 __attribute__((target("avx512bw"))) void marks_avx512(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     const __m512i cr = _mm512_set1_epi8('\r');
     const __m512i lf = _mm512_set1_epi8('\n');
     std::uint64_t carry = 0;
     for (std::size_t block = 0; block < blocks; ++block) {
         const __m512i chunk = _mm512_loadu_si512(bytes + block * scan_block);
-        marks[block] = line_ends_only(_mm512_cmpeq_epi8_mask(chunk, cr), _mm512_cmpeq_epi8_mask(chunk, lf),
-                                      _mm512_testn_epi8_mask(chunk, chunk), carry);
+        const std::uint64_t crs = _mm512_cmpeq_epi8_mask(chunk, cr);
+        const std::uint64_t after_cr = crs << 1 | carry;
+        carry = crs >> 63;
+        marks[block] = crs | _mm512_testn_epi8_mask(chunk, chunk) | (_mm512_cmpeq_epi8_mask(chunk, lf) & ~after_cr);
     }
 }
 
+// Without AVX-512, sixteen bytes a compare with SSE2, which every x86-64
+// processor has: pmovmskb gathers a compare's bits in one step, where the
+// portable scan needs a multiplication for each eight bytes.
 void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i zero = _mm_setzero_si128();
-    std::uint64_t carry = 0;
     for (std::size_t block = 0; block < blocks; ++block) {
-        std::uint64_t crs = 0, lfs = 0, zeros = 0;
+        std::uint64_t marked = 0;
         for (std::size_t at = 0; at < scan_block; at += 16) {
             const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + block * scan_block + at));
-            crs |= mask_of(_mm_cmpeq_epi8(chunk, cr)) << at;
-            lfs |= mask_of(_mm_cmpeq_epi8(chunk, lf)) << at;
-            zeros |= mask_of(_mm_cmpeq_epi8(chunk, zero)) << at;
+            const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)),
+                                              _mm_cmpeq_epi8(chunk, _mm_setzero_si128()));
+            marked |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(ends))} << at;
         }
-        marks[block] = line_ends_only(crs, lfs, zeros, carry);
+        marks[block] = marked;
     }
 }
 
-}  // namespace x86
+}  // namespace
 
-using namespace x86;
-
-std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
-    return has_avx512() ? count_avx512(bytes, at, end) : count_sse2(bytes, at, end);
+bool count_line_ends(const unsigned char* bytes, std::size_t at, std::size_t end, std::uint64_t& count) {
+    if (has_avx512()) count = count_avx512(bytes, at, end);
+    return has_avx512();
 }
 
-void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+bool mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     if (has_avx512()) marks_avx512(bytes, blocks, marks);
     else marks_sse2(bytes, blocks, marks);
+    return true;
 }
 
-}  // namespace lotpick
+}  // namespace lotpick::wide

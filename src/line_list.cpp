@@ -5,7 +5,6 @@
 #include "line_list.h"
 
 #include "byte_scan.h"
-#include "byte_vectors.h"
 
 #include <algorithm>
 #include <bit>
@@ -30,7 +29,7 @@ bool is_line_end_at(std::string_view text, std::size_t i) {
     return text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'));
 }
 
-using vectors::Bytes16;
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
 using Words2 = std::uint64_t __attribute__((vector_size(16)));
 
 // Where the first marked byte of a word of compare results stands in memory.
