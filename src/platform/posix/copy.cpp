@@ -132,17 +132,20 @@ private:
     std::optional<InterruptCleanup> cleanup_;
 };
 
-// Reads and writes from both files' current offsets until the source ends.
-bool copy_by_reading(int from, int to) {
+// Reads and writes up to `most` bytes from both files' current offsets, or
+// until the source ends.
+bool copy_by_reading(int from, int to, std::uint64_t most) {
     constexpr std::size_t chunk_size = 1 << 20;
     // Left uninitialised: a copy that has nothing left to do never touches it.
     const std::unique_ptr<char[]> chunk(new char[chunk_size]);
-    for (;;) {
-        const ssize_t got = read_fully(from, chunk.get(), chunk_size);
-        if (got < 0) return false;
-        if (got == 0) return true;
+    while (most > 0) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(most, chunk_size));
+        const ssize_t got = read_fully(from, chunk.get(), wanted);
+        if (got <= 0) return got == 0;
         if (!write_fully(to, chunk.get(), static_cast<std::size_t>(got))) return false;
+        most -= static_cast<std::uint64_t>(got);
     }
+    return true;
 }
 
 // Fewer blocks than the size needs: the file has holes.
@@ -151,16 +154,9 @@ bool has_holes(const struct stat& info) { return info.st_blocks < (info.st_size 
 // Copies `length` bytes at `offset` to the same offset of `to`.
 bool copy_extent(int from, int to, off_t offset, off_t length) {
     if (::lseek(from, offset, SEEK_SET) < 0 || ::lseek(to, offset, SEEK_SET) < 0) return false;
-    off_t left = length - static_cast<off_t>(copy_in_kernel(from, to, static_cast<std::uint64_t>(length)));
-    if (left == 0) return true;
-    // The kernel copied part or none of it; the rest goes by reading.
-    const std::unique_ptr<char[]> chunk(new char[std::size_t{1} << 20]);
-    while (left > 0) {
-        const ssize_t got = read_fully(from, chunk.get(), static_cast<std::size_t>(std::min<off_t>(left, off_t{1} << 20)));
-        if (got <= 0 || !write_fully(to, chunk.get(), static_cast<std::size_t>(got))) return false;
-        left -= got;
-    }
-    return true;
+    const auto wanted = static_cast<std::uint64_t>(length);
+    // The kernel copies part, all or none of it; the rest goes by reading.
+    return copy_by_reading(from, to, wanted - copy_in_kernel(from, to, wanted));
 }
 
 // Copies only the data of a file with holes, as cp does, so that the holes
@@ -190,7 +186,7 @@ bool copy_bytes(int from, int to, const struct stat& info) {
     copy_in_kernel(from, to, UINT64_MAX);
     // Whatever the kernel left, if anything: at the source's end this is one
     // read that returns nothing.
-    return copy_by_reading(from, to);
+    return copy_by_reading(from, to, UINT64_MAX);
 }
 
 }  // namespace
