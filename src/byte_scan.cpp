@@ -1,10 +1,9 @@
 // The byte scans in the compiler's portable vector types, sixteen bytes a
-// compare, for any processor; a processor's wider scans (byte_scan_wide.h)
-// run instead where it has them.
+// compare, for any processor.
+
+#include "byte_scan_portable.h"
 
 #include "byte_scan.h"
-
-#include "byte_scan_wide.h"
 
 #include <algorithm>
 #include <bit>
@@ -74,15 +73,5 @@ void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks)
 }
 
 }  // namespace portable
-
-std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
-    std::uint64_t count = 0;
-    if (wide::count_line_ends(bytes, at, end, count)) return count;
-    return portable::count_line_ends(bytes, at, end);
-}
-
-void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
-    if (!wide::mark_name_ends(bytes, blocks, marks)) portable::mark_name_ends(bytes, blocks, marks);
-}
 
 }  // namespace lotpick

@@ -1,6 +1,6 @@
 // The two loops a run spends its time in over the bytes of a list or a done
 // list: counting line ends, and marking where names end, each with the
-// widest vector compares the running processor has (byte_scan_wide.h).
+// widest vector compares the running processor has (byte_scan_portable.h).
 #pragma once
 
 #include <cstddef>

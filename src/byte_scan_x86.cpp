@@ -6,14 +6,14 @@
 // whether the system saves the wide registers (xgetbv).
 
 #include "byte_scan.h"
-#include "byte_scan_wide.h"
+#include "byte_scan_portable.h"
 
 #include <bit>
 
 #include <cpuid.h>
 #include <immintrin.h>
 
-namespace lotpick::wide {
+namespace lotpick {
 namespace {
 
 // Asked of the processor directly: __builtin_cpu_supports needs the C
@@ -86,15 +86,13 @@ void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
 
 }  // namespace
 
-bool count_line_ends(const unsigned char* bytes, std::size_t at, std::size_t end, std::uint64_t& count) {
-    if (has_avx512()) count = count_avx512(bytes, at, end);
-    return has_avx512();
+std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
+    return has_avx512() ? count_avx512(bytes, at, end) : portable::count_line_ends(bytes, at, end);
 }
 
-bool mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     if (has_avx512()) marks_avx512(bytes, blocks, marks);
     else marks_sse2(bytes, blocks, marks);
-    return true;
 }
 
-}  // namespace lotpick::wide
+}  // namespace lotpick

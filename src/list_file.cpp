@@ -105,12 +105,6 @@ struct Walk {
     std::uint64_t name_start = 0;
 };
 
-bool goes_on_from(const Walk& walk, std::uint64_t from, std::uint64_t wanted) {
-    const Cursor& cursor = walk.cursor;
-    return walk.window.from == from && cursor.passed <= wanted && cursor.line_start >= walk.window.from &&
-           cursor.line_start <= walk.window.to();
-}
-
 // The file offset where the line after the `wanted`-th line end (from 1)
 // starts, or the end of the list when it has fewer. The stretch counts say
 // which stretch to read; the window keeps it for the next name, and the
@@ -124,11 +118,12 @@ std::optional<Failure> line_start_after(Walk& walk, std::uint64_t wanted, std::u
     const std::uint64_t from = std::uint64_t{stretch} * list.stretch;
     const std::uint64_t to = std::min(list.source.size, from + list.stretch + name_reach);
     Window& window = walk.window;
-    if (window.bytes.empty() || window.from != from || window.to() < to) {
+    const bool read_again = window.bytes.empty() || window.from != from || window.to() < to;
+    if (read_again)
         if (std::optional<Failure> failure = read_window(list, from, to, window)) return failure;
-        walk.cursor = {from, list.ends_before[stretch]};
-    }
-    if (!goes_on_from(walk, from, wanted)) walk.cursor = {from, list.ends_before[stretch]};
+    // The indexes come in order, so a cursor in this window lies before the
+    // wanted line.
+    if (read_again || walk.cursor.line_start < from) walk.cursor = {from, list.ends_before[stretch]};
     const std::size_t start = window.at(walk.cursor.line_start);
     line_start = window.offset(skip_line_ends(window.bytes, start, wanted - walk.cursor.passed));
     walk.cursor = {line_start, wanted};

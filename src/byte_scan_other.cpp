@@ -1,0 +1,16 @@
+// The byte scans of a processor with none wider than the portable ones.
+
+#include "byte_scan.h"
+#include "byte_scan_portable.h"
+
+namespace lotpick {
+
+std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
+    return portable::count_line_ends(bytes, at, end);
+}
+
+void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+    portable::mark_name_ends(bytes, blocks, marks);
+}
+
+}  // namespace lotpick
