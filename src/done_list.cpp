@@ -200,7 +200,7 @@ std::optional<Failure> split_halves(const DoneList& done, Half (&halves)[2]) {
 // once when the list is long.
 std::optional<Failure> search(const DoneList& done, const Asked& asked, Half (&halves)[2]) {
     for (Half& half : halves) half.hit.assign(asked.number.size(), false);
-    if (!done.source || asked.number.empty()) return std::nullopt;
+    if (!done.source) return std::nullopt;
     if (std::optional<Failure> failure = split_halves(done, halves)) return failure;
     if (halves[1].from < halves[1].to) run_halves([&](int half) { search_half(done, asked, halves[half]); });
     else search_half(done, asked, halves[0]);
@@ -246,16 +246,6 @@ std::vector<bool> is_done(DoneList& done, std::span<const std::string_view> name
         verdicts.push_back(name.empty() || hit);
     }
     return verdicts;
-}
-
-void read_through(DoneList& done) {
-    std::string piece;
-    for (std::uint64_t at = 0; done.source && at < done.source->size; at += piece.size()) {
-        if (std::optional<Failure> failure = read_piece(*done.source, at, done.source->size, done.reading.piece, piece)) {
-            done.failure = std::move(failure);
-            close_done_list(done);
-        }
-    }
 }
 
 void close_done_list(DoneList& done) { done.source.reset(); }

@@ -44,12 +44,9 @@ DoneList open_done_list(const std::string& path, const DoneReading& reading = {}
 // with "pics/sunset.jpg" recorded, "sunset.jpg" is still new. One pass over
 // the list whatever the number of names; names longer than max_name_length,
 // which no run asks about, count as new. A list that fails to read counts as
-// empty from then on, and says why in `failure`.
+// empty from then on, and says why in `failure`: asked about no name at all,
+// the list is read through only to learn whether it can be.
 std::vector<bool> is_done(DoneList& done, std::span<const std::string_view> names);
-
-// Reads the list to its end without asking about any name, to learn whether
-// it can be read.
-void read_through(DoneList& done);
 
 // Lets other runs append again.
 void close_done_list(DoneList& done);

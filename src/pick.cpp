@@ -131,7 +131,7 @@ void report_done_failure(const Console& console, const std::string& done_path, c
 // end, so that what is wrong with the done list comes first, as it always has.
 void refuse_list(const Console& console, DoneList& done, const std::string& done_path) {
     const bool failed_before = done.failure.has_value();
-    read_through(done);
+    is_done(done, {});
     if (!failed_before && done.failure) report_done_failure(console, done_path, done);
     close_done_list(done);
 }
