@@ -103,10 +103,11 @@ interleave() {
         local warmups=1
         [[ $warmup == first && $round -gt 0 ]] && warmups=0
         hyperfine -N --style none "${extra_options[@]}" --warmup "$warmups" --runs "$runs" --prepare "$prepare" \
-            --export-json "$results/$case.$round.json" "${named[@]}" >/dev/null 2>>"$results/hyperfine.log"
+            --export-json "$results/$case.$((first_round + round)).json" "${named[@]}" >/dev/null 2>>"$results/hyperfine.log"
     done
 }
 extra_options=()
+first_round=0
 
 # The lists of each name shape, in shape-SHAPE/, each name a hard link as
 # above; the half-done list holds every second name.
@@ -142,19 +143,25 @@ EOF
 done
 
 # Every shape, fresh and half done, interleaved with its floor (and the
-# baseline build when one is named).
+# baseline build when one is named). The rounds go over all the cases in
+# turn, so that a noisy spell of the machine, which can last seconds, falls
+# on one round of many cases rather than on every round of one.
 time_shapes() {
     local shape n list half baseline=()
-    for n in "${shape_sizes[@]}"; do
-        for shape in "${shapes[@]}"; do
-            list=shape-$shape/list-$n.txt half=shape-$shape/half-$n.txt
-            [[ -n ${LOTPICK_BENCH_BASELINE:-} ]] && baseline=(baseline "$LOTPICK_BENCH_BASELINE $list out.bmp")
-            interleave "shape-$shape-fresh-$n" "$rounds" 4 every 'rm -f DoneList' \
-                lotpick "$lotpick $list out.bmp" "${baseline[@]}" wc "wc -l $list"
-            interleave "shape-$shape-half-$n" "$rounds" 4 every "cp $half DoneList" \
-                lotpick "$lotpick $list out.bmp" "${baseline[@]}" wc "wc -l $list DoneList"
+    for ((first_round = 0; first_round < rounds; ++first_round)); do
+        echo "compare: shapes, round $((first_round + 1)) of $rounds"
+        for n in "${shape_sizes[@]}"; do
+            for shape in "${shapes[@]}"; do
+                list=shape-$shape/list-$n.txt half=shape-$shape/half-$n.txt
+                [[ -n ${LOTPICK_BENCH_BASELINE:-} ]] && baseline=(baseline "$LOTPICK_BENCH_BASELINE $list out.bmp")
+                interleave "shape-$shape-fresh-$n" 1 4 every 'rm -f DoneList' \
+                    lotpick "$lotpick $list out.bmp" "${baseline[@]}" wc "wc -l $list" >/dev/null
+                interleave "shape-$shape-half-$n" 1 4 every "cp $half DoneList" \
+                    lotpick "$lotpick $list out.bmp" "${baseline[@]}" wc "wc -l $list DoneList" >/dev/null
+            done
         done
     done
+    first_round=0
     rm -f DoneList
     python3 "$root/bench/report.py" --shapes "$results" "${shapes[@]}" > "$results/shapes.md"
 }
