@@ -16,10 +16,20 @@ if(NOT service MATCHES "\nEnvironment=PATH=([^\n]*)")
 endif()
 set(service_path ${CMAKE_MATCH_1})
 
+# The user manager's sockets live in the runtime directory, and a socket's
+# path must fit in 108 bytes: the directory is made in /tmp, where a build
+# tree deep in a long path cannot push them past it.
+string(RANDOM LENGTH 10 tag)
+set(runtime_root /tmp/lotpick-units-${tag})
+macro(fail text)
+    file(REMOVE_RECURSE ${runtime_root})
+    message(FATAL_ERROR "${text}")
+endmacro()
+
 file(REMOVE_RECURSE ${SCRATCH})
 foreach(install system user)
     set(home ${SCRATCH}/${install}/home)
-    file(MAKE_DIRECTORY ${SCRATCH}/${install}/runtime)
+    file(MAKE_DIRECTORY ${runtime_root}/${install})
     file(COPY ${schedule}/lotpick-wallpaper DESTINATION ${home}/.local/share/lotpick)
     if(install STREQUAL "user")
         file(COPY ${BINARY} DESTINATION ${home}/.local/bin)
@@ -27,11 +37,11 @@ foreach(install system user)
 
     # A user manager wants a runtime directory, which a build machine may not have.
     execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env HOME=${home} XDG_RUNTIME_DIR=${SCRATCH}/${install}/runtime
+        COMMAND ${CMAKE_COMMAND} -E env HOME=${home} XDG_RUNTIME_DIR=${runtime_root}/${install}
             ${ANALYZE} verify --user ${schedule}/lotpick-wallpaper.service ${schedule}/lotpick-wallpaper.timer
         RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(NOT status EQUAL 0 OR NOT output STREQUAL "")
-        message(FATAL_ERROR "systemd-analyze verify, ${install} install (${status}):\n${output}")
+        fail("systemd-analyze verify, ${install} install (${status}):\n${output}")
     endif()
 
     string(REPLACE "%h" "${home}" path "${service_path}")
@@ -39,14 +49,14 @@ foreach(install system user)
     if(install STREQUAL "user")
         find_program(found lotpick PATHS ${path} NO_DEFAULT_PATH NO_CACHE)
         if(NOT found STREQUAL "${home}/.local/bin/lotpick")
-            message(FATAL_ERROR "user install: the service's PATH (${path}) leads to '${found}'")
+            fail("user install: the service's PATH (${path}) leads to '${found}'")
         endif()
     else()
         foreach(bindir /usr/local/bin /usr/bin)
             if(NOT bindir IN_LIST path)
-                message(FATAL_ERROR "system install: the service's PATH (${path}) misses ${bindir}")
+                fail("system install: the service's PATH (${path}) misses ${bindir}")
             endif()
         endforeach()
     endif()
 endforeach()
-file(REMOVE_RECURSE ${SCRATCH})
+file(REMOVE_RECURSE ${SCRATCH} ${runtime_root})
