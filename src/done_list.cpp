@@ -197,10 +197,11 @@ std::optional<Failure> split_halves(const DoneList& done, Half (&halves)[2]) {
 }
 
 // Every entry of the list looked up among the asked names, in two halves at
-// once when the list is long.
-std::optional<Failure> search(const DoneList& done, const Asked& asked, Half (&halves)[2]) {
+// once when the list is long. Names that are all empty or too long need no
+// reading; no names at all ask for the list to be read through.
+std::optional<Failure> search(const DoneList& done, const Asked& asked, bool read_through, Half (&halves)[2]) {
     for (Half& half : halves) half.hit.assign(asked.number.size(), false);
-    if (!done.source) return std::nullopt;
+    if (!done.source || (asked.number.empty() && !read_through)) return std::nullopt;
     if (std::optional<Failure> failure = split_halves(done, halves)) return failure;
     if (halves[1].from < halves[1].to) run_halves([&](int half) { search_half(done, asked, halves[half]); });
     else search_half(done, asked, halves[0]);
@@ -233,7 +234,7 @@ DoneList open_done_list(const std::string& path, const DoneReading& reading) {
 std::vector<bool> is_done(DoneList& done, std::span<const std::string_view> names) {
     const Asked asked = ask_about(names);
     Half halves[2];
-    std::optional<Failure> failure = search(done, asked, halves);
+    std::optional<Failure> failure = search(done, asked, names.empty(), halves);
     if (failure) {
         done.failure = std::move(failure);
         close_done_list(done);
