@@ -81,37 +81,22 @@ Asked ask_about(std::span<const std::string_view> names) {
     return asked;
 }
 
-// The lines that start in one half of the list, and what their entries hit.
+// The lines of one half of the list, and what their entries hit. The first
+// half starts at a line start; the second inside the line that holds the
+// middle, which the first half reads to its end.
 struct Half {
-    std::uint64_t from = 0;  // the first line start of the half
-    std::uint64_t to = 0;    // lines from here on are the next half's
-    std::vector<bool> hit;   // by number of the asked name
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;  // lines that start from here on are the next half's
+    bool at_line_start = true;
+    std::vector<bool> hit;  // by number of the asked name
     std::optional<Failure> failure;
 };
-
-// Moves `at` just past the first line break at or after it, or to the end of
-// the list: over the rest of a line too long to be an entry, or past its zero
-// byte.
-std::optional<Failure> skip_line(const DoneList& done, std::uint64_t& at, std::string& piece) {
-    const std::uint64_t size = done.source->size;
-    while (at < size) {
-        if (std::optional<Failure> failure = read_piece(*done.source, at, size, done.reading.piece, piece))
-            return failure;
-        const auto found = std::find_if(piece.begin(), piece.end(), is_line_break);
-        at += static_cast<std::uint64_t>(found - piece.begin());
-        if (found != piece.end()) {
-            ++at;
-            break;
-        }
-    }
-    return std::nullopt;
-}
 
 // Where the lines of a piece stand while its CR, LF and zero bytes are
 // taken in order.
 struct LineScan {
     std::size_t start = 0;  // of the line being read, whose entry is not yet cut
-    bool in_line = true;    // false from a zero byte up to the line's break
+    bool in_line = true;    // false from a zero byte, or from inside a line, up to the line's break
 };
 
 // The byte at `end` ends a name: the line's entry, when it has not been cut
@@ -128,15 +113,15 @@ void end_entry(std::string_view piece, std::size_t end, LineScan& scan, Visit& v
     if (scan.in_line) scan.start = end + 1 + (byte == '\r' && end + 1 < piece.size() && piece[end + 1] == '\n');
 }
 
-// The entries of the whole lines in `piece`, which starts at a line start,
-// each cut at its first zero byte; empty ones and ones too long to be asked
-// about are passed over. The ends of names are marked a piece at a time, and
-// only there is the piece looked at byte by byte. Returns where the line the
-// piece ends in starts; `rest` tells when that is past its zero byte instead.
+// The entries of the whole lines in `piece`, each cut at its first zero
+// byte; empty ones and ones too long to be asked about are passed over. The
+// ends of names are marked a piece at a time, and only there is the piece
+// looked at byte by byte. Returns where the next piece starts, and in `scan`
+// whether that is a line start: the rest of a line past its zero byte, or
+// of one longer than any entry, is only read over to its break.
 template <class Visit>
 std::size_t visit_lines(std::string_view piece, bool piece_ends_list, std::vector<std::uint64_t>& marks, Visit& visit,
-                        bool& rest) {
-    LineScan scan;
+                        LineScan& scan) {
     const std::size_t blocks = piece.size() / scan_block;
     marks.resize(blocks);
     mark_name_ends(piece.data(), blocks, marks.data());
@@ -145,13 +130,11 @@ std::size_t visit_lines(std::string_view piece, bool piece_ends_list, std::vecto
             end_entry(piece, block * scan_block + static_cast<std::size_t>(std::countr_zero(word)), scan, visit);
     for (std::size_t at = blocks * scan_block; at < piece.size(); ++at)
         if (ends_name(piece[at])) end_entry(piece, at, scan, visit);
-    rest = !scan.in_line;
-    if (piece_ends_list) {
-        if (scan.in_line && piece.size() > scan.start && piece.size() - scan.start <= max_name_length)
-            visit(piece.substr(scan.start));
-        return piece.size();
-    }
-    return scan.in_line ? scan.start : piece.size();
+    const bool fits = scan.in_line && piece.size() - scan.start <= max_name_length;
+    if (piece_ends_list && fits && piece.size() > scan.start) visit(piece.substr(scan.start));
+    if (fits && !piece_ends_list) return scan.start;
+    scan.in_line = false;
+    return piece.size();
 }
 
 // Looks up every entry of the half's lines among the asked names.
@@ -165,35 +148,12 @@ void search_half(const DoneList& done, const Asked& asked, Half& half) {
         if (!has_bit(asked, hash_name(entry))) return;
         if (const auto found = asked.number.find(entry); found != asked.number.end()) half.hit[found->second] = true;
     };
+    LineScan scan{0, half.at_line_start};
     for (std::uint64_t at = half.from; at < half.to && at < size;) {
         if ((half.failure = read_piece(*done.source, at, size, done.reading.piece, piece))) return;
-        bool rest = false;
-        const std::size_t kept = visit_lines(piece, at + piece.size() >= size, marks, visit, rest);
-        if (kept > 0 && !rest) {
-            at += kept;
-            continue;
-        }
-        // A line as long as a whole piece, or the tail after a zero byte: its
-        // entry is already decided.
-        at += kept;
-        if ((half.failure = skip_line(done, at, piece))) return;
+        scan.start = 0;
+        at += visit_lines(piece, at + piece.size() >= size, marks, visit, scan);
     }
-}
-
-// The halves meet at the first line start at or after the middle.
-std::optional<Failure> split_halves(const DoneList& done, Half (&halves)[2]) {
-    const std::uint64_t size = done.source->size;
-    halves[0].from = done.text_start;
-    halves[0].to = halves[1].from = halves[1].to = size;
-    if (!worth_halves(size - done.text_start, done.reading.halves_from)) return std::nullopt;
-    std::uint64_t middle = done.text_start + (size - done.text_start) / 2;
-    char before = 0;
-    if (std::optional<Failure> failure = read_bytes(*done.source, middle - 1, &before, 1)) return failure;
-    std::string piece;
-    if (!is_line_break(before))
-        if (std::optional<Failure> failure = skip_line(done, middle, piece)) return failure;
-    halves[0].to = halves[1].from = middle;
-    return std::nullopt;
 }
 
 // Every entry of the list looked up among the asked names, in two halves at
@@ -202,9 +162,20 @@ std::optional<Failure> split_halves(const DoneList& done, Half (&halves)[2]) {
 std::optional<Failure> search(const DoneList& done, const Asked& asked, bool read_through, Half (&halves)[2]) {
     for (Half& half : halves) half.hit.assign(asked.number.size(), false);
     if (!done.source || (asked.number.empty() && !read_through)) return std::nullopt;
-    if (std::optional<Failure> failure = split_halves(done, halves)) return failure;
-    if (halves[1].from < halves[1].to) run_halves([&](int half) { search_half(done, asked, halves[half]); });
-    else search_half(done, asked, halves[0]);
+    const std::uint64_t size = done.source->size;
+    halves[0].from = done.text_start;
+    halves[0].to = size;
+    if (!worth_halves(size - done.text_start, done.reading.halves_from)) {
+        search_half(done, asked, halves[0]);
+        return halves[0].failure;
+    }
+    // The second half reads from the byte before the middle: a line break
+    // there starts a line at the middle, which is the second half's.
+    halves[0].to = done.text_start + (size - done.text_start) / 2;
+    halves[1].from = halves[0].to - 1;
+    halves[1].to = size;
+    halves[1].at_line_start = false;
+    run_halves([&](int half) { search_half(done, asked, halves[half]); });
     return halves[0].failure ? halves[0].failure : halves[1].failure;
 }
 
