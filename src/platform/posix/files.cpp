@@ -14,6 +14,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,10 +35,11 @@ int open_retrying(const char* path, int flags, mode_t mode) {
     return fd;
 }
 
-ssize_t read_fully(int fd, char* into, std::size_t wanted) {
+ssize_t read_fully(int fd, char* into, std::size_t wanted, std::optional<std::uint64_t> offset) {
     std::size_t done = 0;
     while (done < wanted) {
-        const ssize_t got = ::read(fd, into + done, wanted - done);
+        const ssize_t got = offset ? ::pread(fd, into + done, wanted - done, static_cast<off_t>(*offset + done))
+                                   : ::read(fd, into + done, wanted - done);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return -1;
         if (got == 0) break;
@@ -102,14 +104,13 @@ std::optional<Failure> check_regular_or_missing(const std::string& path) {
 }
 
 Opened open_done_list(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return open_failure(failure_from_errno(), errno == ENOENT);
-    if (!S_ISREG(info.st_mode)) return open_failure(not_a_regular_file(info.st_mode));
+    if (std::optional<Failure> unfit = check_regular_or_missing(path)) return open_failure(std::move(*unfit));
     // Non-blocking all the same: the name may have changed kind since the look.
     const int fd = open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) return open_failure(failure_from_errno(), errno == ENOENT);
     Input input = input_of(fd);
     if (!lock_file(fd, LOCK_SH)) return open_failure(failure_from_errno());
+    struct stat info {};
     if (::fstat(fd, &info) != 0) return open_failure(failure_from_errno());
     if (!S_ISREG(info.st_mode)) return open_failure(not_a_regular_file(info.st_mode));
     return opened_as(std::move(input));
@@ -143,24 +144,15 @@ bool write_record(int fd, off_t size, std::string_view record) {
     return false;
 }
 
-bool is_done_list_spelling(std::string_view name) {
-    constexpr std::string_view lower = "donelist";
-    if (name.size() != lower.size()) return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
-        if (c != lower[i]) return false;
-    }
-    return true;
-}
-
-// An older list may be spelled in any ASCII case; the first in byte order,
-// so that every run settles on the same one.
+// An older list may be spelled in any ASCII case (strcasecmp folds ASCII
+// only in the C locale, which lotpick never leaves); the first in byte
+// order, so that every run settles on the same one.
 std::optional<std::string> older_spelling() {
     DIR* dir = ::opendir(".");
     if (!dir) return std::nullopt;
     std::optional<std::string> found;
     while (const dirent* entry = ::readdir(dir))
-        if (is_done_list_spelling(entry->d_name) && (!found || entry->d_name < *found)) found = entry->d_name;
+        if (::strcasecmp(entry->d_name, "donelist") == 0 && (!found || entry->d_name < *found)) found = entry->d_name;
     ::closedir(dir);
     return found;
 }
@@ -177,15 +169,9 @@ Opened open_input(const std::string& path, Reading reading) {
 }
 
 std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(input.fd.get(), into + done, count - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return failure_from_errno();
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    std::memset(into + done, 0, count - done);
+    const ssize_t got = read_fully(input.fd.get(), into, count, offset);
+    if (got < 0) return failure_from_errno();
+    std::memset(into + got, 0, count - static_cast<std::size_t>(got));
     return std::nullopt;
 }
 

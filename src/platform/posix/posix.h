@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -45,9 +47,10 @@ private:
 // open(2) with O_CLOEXEC, tried again when a signal interrupts it.
 int open_retrying(const char* path, int flags, mode_t mode = 0);
 
-// Reads until `wanted` bytes are in or the file ends; returns the count read,
-// or -1 with errno set.
-ssize_t read_fully(int fd, char* into, std::size_t wanted);
+// Reads until `wanted` bytes are in or the file ends, at `offset` when one is
+// given (threads may read one file at once), else where the file stands;
+// returns the count read, or -1 with errno set.
+ssize_t read_fully(int fd, char* into, std::size_t wanted, std::optional<std::uint64_t> offset = std::nullopt);
 
 bool write_fully(int fd, const char* from, std::size_t count);
 
