@@ -82,20 +82,21 @@ std::wstring full_path(const std::wstring& path) {
     return {};
 }
 
-// `wide` in `code_page`, when the code page holds every character of it: no
-// best-fit look-alike (Ł as L) and no default character stand in for what
-// it lacks. A code page that takes no such flags (UTF-8 as the ANSI code
-// page) gives nothing, and the caller keeps the UTF-8 bytes it had.
-std::optional<std::string> to_exact_narrow(std::wstring_view wide, UINT code_page) {
+// `wide` in `code_page`. When `exact`, only when the code page holds every
+// character of it: no best-fit look-alike (Ł as L) and no default character
+// stand in for what it lacks. A code page that takes no such flags (UTF-8 as
+// the ANSI code page) then gives nothing, and the caller keeps the UTF-8
+// bytes it had.
+std::optional<std::string> to_narrow(std::wstring_view wide, UINT code_page, bool exact) {
     if (wide.empty()) return std::string();
     const auto size = static_cast<int>(wide.size());
+    const DWORD flags = exact ? WC_NO_BEST_FIT_CHARS : 0;
     BOOL used_default = FALSE;
-    const int length =
-        WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &used_default);
+    BOOL* const used = exact ? &used_default : nullptr;
+    const int length = WideCharToMultiByte(code_page, flags, wide.data(), size, nullptr, 0, nullptr, used);
     if (length <= 0 || used_default) return std::nullopt;
     std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), size, narrow.data(), length, nullptr,
-                        &used_default);
+    WideCharToMultiByte(code_page, flags, wide.data(), size, narrow.data(), length, nullptr, used);
     if (used_default) return std::nullopt;
     return narrow;
 }
@@ -172,22 +173,14 @@ std::wstring source_path(std::string_view name) {
     return oem != ansi && !is_missing(oem) ? oem : ansi;
 }
 
-std::string utf8_text(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    const auto size = static_cast<int>(wide.size());
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
-    return text;
-}
+std::string utf8_text(std::wstring_view wide) { return to_narrow(wide, CP_UTF8, false).value_or(std::string()); }
 
 // The ANSI bytes must also read back as the same text under the name rule:
 // "Ã©" in Windows-1252 is the bytes of "é" in UTF-8, so an argument "Ã©.bmp"
 // keeps its UTF-8 bytes, which name its own file.
 std::string argument_bytes(std::string_view utf8) {
     const std::wstring wide = to_wide(utf8, CP_UTF8);
-    const std::optional<std::string> narrow = to_exact_narrow(wide, narrow_code_page());
+    const std::optional<std::string> narrow = to_narrow(wide, narrow_code_page(), true);
     if (narrow && wide_name(*narrow) == wide) return *narrow;
     return std::string(utf8);
 }
