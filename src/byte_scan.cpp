@@ -1,8 +1,6 @@
 // The byte scans in the compiler's portable vector types, sixteen bytes a
 // compare, for any processor.
 
-#include "byte_scan_portable.h"
-
 #include "byte_scan.h"
 
 #include <algorithm>
@@ -24,18 +22,15 @@ std::uint64_t sum_of_lanes(const Bytes16& lanes) {
 }
 
 // The top bit of each byte of a word of compare results, gathered into its
-// low eight bits in memory order: one multiplication instead of a loop.
+// low eight bits in memory order: one multiplication instead of a loop. On a
+// big-endian processor the first byte in memory is the word's top byte.
 std::uint64_t gathered_marks(std::uint64_t compares) {
+    if constexpr (std::endian::native == std::endian::big) compares = __builtin_bswap64(compares);
     return ((compares & 0x8080808080808080u) * 0x0002040810204081u) >> 56;
 }
 
 std::uint64_t block_marks(const char* bytes) {
     std::uint64_t marks = 0;
-    if constexpr (std::endian::native != std::endian::little) {
-        for (std::size_t i = 0; i < scan_block; ++i)
-            marks |= std::uint64_t{bytes[i] == '\r' || bytes[i] == '\n' || bytes[i] == '\0'} << i;
-        return marks;
-    }
     for (std::size_t at = 0; at < scan_block; at += sizeof(Bytes16)) {
         Bytes16 chunk;
         std::memcpy(&chunk, bytes + at, sizeof(Bytes16));

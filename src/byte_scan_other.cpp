@@ -1,8 +1,6 @@
 // The byte scans of a processor with none wider than the portable ones.
 
 #include "byte_scan.h"
-#include "byte_scan_portable.h"
-
 namespace lotpick {
 
 std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {

@@ -6,7 +6,6 @@
 // whether the system saves the wide registers (xgetbv).
 
 #include "byte_scan.h"
-#include "byte_scan_portable.h"
 
 #include <bit>
 

@@ -3,8 +3,6 @@
 // the widest the processor has, and the portable ones.
 
 #include "byte_scan.h"
-#include "byte_scan_portable.h"
-
 #include "support/byte_scan_cases.h"
 
 #include <gtest/gtest.h>

@@ -54,18 +54,6 @@ std::optional<std::string> resolve_links(std::string path) {
     return std::nullopt;
 }
 
-// Renaming over a device, a FIFO or a socket would put a plain file where it
-// was (run as root, /dev/null would become a copy of the pick), and a
-// directory cannot take a file's place: only a regular file, or none, may be
-// replaced. A target that changes kind between this look and the rename is
-// not caught; nothing short of the rename itself could catch it.
-std::optional<Failure> check_replaceable(const std::string& target) {
-    struct stat info {};
-    if (::stat(target.c_str(), &info) != 0) return errno == ENOENT ? std::nullopt : std::optional(failure_from_errno());
-    if (!S_ISREG(info.st_mode)) return not_a_regular_file(info.st_mode);
-    return std::nullopt;
-}
-
 // A replaced file keeps its permissions; a new one gets the source's, less
 // the umask, as cp gives it.
 mode_t mode_for(const std::string& target, const struct stat& source) {
@@ -210,7 +198,12 @@ std::optional<Failure> copy_file_atomically(const std::string& source, const std
 
     const std::optional<std::string> final_target = resolve_links(target);
     if (!final_target) return failure_from_errno();
-    if (const std::optional<Failure> unfit = check_replaceable(*final_target)) return unfit;
+    // Renaming over a device, a FIFO or a socket would put a plain file where
+    // it was (run as root, /dev/null would become a copy of the pick), and a
+    // directory cannot take a file's place. A target that changes kind
+    // between this look and the rename is not caught; nothing short of the
+    // rename itself could catch it.
+    if (const std::optional<Failure> unfit = check_regular_or_missing(*final_target)) return unfit;
     TemporaryFile copy(*final_target);
     if (!copy.is_open()) return failure_from_errno();
     if (!copy_bytes(from.get(), copy.fd(), info)) return failure_from_errno();

@@ -28,6 +28,13 @@ Failure not_a_regular_file(mode_t mode) {
     return S_ISDIR(mode) ? failure_from_errno(EISDIR) : Failure{"not a regular file"};
 }
 
+std::optional<Failure> check_regular_or_missing(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? std::nullopt : std::optional(failure_from_errno());
+    if (!S_ISREG(info.st_mode)) return not_a_regular_file(info.st_mode);
+    return std::nullopt;
+}
+
 int open_retrying(const char* path, int flags, mode_t mode) {
     int fd;
     do fd = ::open(path, flags | O_CLOEXEC, mode);
@@ -96,13 +103,6 @@ Opened opened_as(Input input) {
 // Nothing but a regular file, or no file at all, may be the done list: the
 // kind is checked before any open, since opening a device or a FIFO can
 // block or act on it.
-std::optional<Failure> check_regular_or_missing(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? std::nullopt : std::optional(failure_from_errno());
-    if (!S_ISREG(info.st_mode)) return not_a_regular_file(info.st_mode);
-    return std::nullopt;
-}
-
 Opened open_done_list(const std::string& path) {
     if (std::optional<Failure> unfit = check_regular_or_missing(path)) return open_failure(std::move(*unfit));
     // Non-blocking all the same: the name may have changed kind since the look.

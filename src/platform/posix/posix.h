@@ -22,6 +22,10 @@ Failure failure_from_errno(int error = errno);
 // What is wrong with a file of this kind where a regular file must be.
 Failure not_a_regular_file(mode_t mode);
 
+// Nothing when `path` is a regular file or names no file at all, else what
+// is wrong with it: only such a file may be read as a done list or replaced.
+std::optional<Failure> check_regular_or_missing(const std::string& path);
+
 // Owns one file descriptor; closing is the destructor's job unless the caller
 // needs close's own result (see close_checked).
 class FileDescriptor {

@@ -52,16 +52,23 @@ bool write_fully(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-// Reads until `wanted` bytes are in or the data ends; the count read, or
-// nullopt after a read error (its code left for GetLastError). A pipe whose
-// writer has gone says so with ERROR_BROKEN_PIPE, which is its end.
-std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wanted) {
+// Reads until `wanted` bytes are in or the data ends, at `offset` when one is
+// given (each read then says where it starts, so a list can be read again
+// out of order), else where the file stands; the count read, or nullopt after
+// a read error (its code left for GetLastError). A pipe whose writer has gone
+// says so with ERROR_BROKEN_PIPE, which is its end.
+std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wanted,
+                                      std::optional<std::uint64_t> offset = std::nullopt) {
     std::size_t done = 0;
     while (done < wanted) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(wanted - done, std::size_t{1} << 30));
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset.value_or(0) + done);
+        at.OffsetHigh = static_cast<DWORD>((offset.value_or(0) + done) >> 32);
         DWORD got = 0;
-        if (!ReadFile(file, into + done, chunk, &got, nullptr)) {
-            if (GetLastError() == ERROR_BROKEN_PIPE) break;
+        if (!ReadFile(file, into + done, chunk, &got, offset ? &at : nullptr)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) break;
             return std::nullopt;
         }
         if (got == 0) break;
@@ -96,23 +103,10 @@ Opened open_input(const std::string& path, Reading reading) {
     return {std::move(input), sized, {}};
 }
 
-// Each read says where it starts, so a list can be read again out of order.
 std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(count - done, std::size_t{1} << 30));
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset + done);
-        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-        DWORD got = 0;
-        if (!ReadFile(input.file.get(), into + done, chunk, &got, &at)) {
-            if (GetLastError() == ERROR_HANDLE_EOF) break;
-            return failure_from();
-        }
-        if (got == 0) break;
-        done += got;
-    }
-    std::memset(into + done, 0, count - done);
+    const std::optional<std::size_t> got = read_fully(input.file.get(), into, count, offset);
+    if (!got) return failure_from();
+    std::memset(into + *got, 0, count - *got);
     return std::nullopt;
 }
 
