@@ -6,8 +6,6 @@
 #include "done_list.h"
 
 #include "byte_scan.h"
-#include "halves.h"
-#include "line_list.h"
 
 #include <algorithm>
 #include <bit>

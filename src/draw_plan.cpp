@@ -8,7 +8,6 @@
 #include "random_draw.h"
 
 #include <algorithm>
-#include <span>
 #include <string_view>
 #include <vector>
 

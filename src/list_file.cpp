@@ -5,10 +5,6 @@
 
 #include "list_file.h"
 
-#include "halves.h"
-#include "line_list.h"
-#include "text_source.h"
-
 #include <algorithm>
 #include <cstring>
 #include <utility>

@@ -2,10 +2,8 @@
 // append to the done list, and where the done list lives.
 
 #include "platform/posix/posix.h"
-#include "platform/posix/system.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -139,7 +137,7 @@ bool write_record(int fd, off_t size, std::string_view record) {
     if (write_fully(fd, line.data(), line.size())) return true;
     // Half an entry would merge with the next one; take it back.
     const int error = errno;
-    (void)::ftruncate(fd, size);
+    static_cast<void>(::ftruncate(fd, size) == 0);
     errno = error;
     return false;
 }
