@@ -103,60 +103,59 @@ bool fits_destination(const std::string& target, const Console& console) {
     return !too_long;
 }
 
-// The record comes before the copy, and stays when the copy fails.
-int record_and_copy(std::int32_t n, const DrawPlan& pick, const std::string& target, const std::string& done_path,
-                    const Console& console) {
-    const auto record_failure = append_done(done_path, pick.name);
-    const auto copy_failure = platform::copy_file_atomically(pick.name, target);
-    std::fprintf(console.out, "%d files picked %d\n%s\n", n, pick.index, pick.name.c_str());
-    flush_line(console);
+// One pick: what it is asked for, the done list of the current directory,
+// and where it reports.
+struct Run {
+    const Console& console;
+    const std::string& list_path;
+    const std::string& destination;
+    std::optional<std::uint32_t> fixed_seed;
+    std::string done_path;
+    DoneList done;
+};
 
-    int status = picked;
-    if (record_failure) {
-        report(console, "cannot record pick in", done_path, record_failure->reason);
-        status = incomplete;
-    }
-    if (copy_failure) {
-        report(console, "cannot copy '" + pick.name + "' to", target, copy_failure->reason);
-        status = incomplete;
-    }
-    return status;
+// The record comes before the copy, and stays when the copy fails.
+int record_and_copy(const Run& run, std::int32_t n, const DrawPlan& pick, const std::string& target) {
+    const auto record_failure = append_done(run.done_path, pick.name);
+    const auto copy_failure = platform::copy_file_atomically(pick.name, target);
+    std::fprintf(run.console.out, "%d files picked %d\n%s\n", n, pick.index, pick.name.c_str());
+    flush_line(run.console);
+    if (record_failure) report(run.console, "cannot record pick in", run.done_path, record_failure->reason);
+    if (copy_failure) report(run.console, "cannot copy '" + pick.name + "' to", target, copy_failure->reason);
+    return record_failure || copy_failure ? incomplete : picked;
 }
 
-void report_done_failure(const Console& console, const std::string& done_path, const DoneList& done) {
-    report(console, "cannot read done list", done_path, done.failure->reason);
+void report_done_failure(const Run& run) {
+    report(run.console, "cannot read done list", run.done_path, run.done.failure->reason);
 }
 
 // A list that cannot be used is told only once the done list is read to its
-// end, so that what is wrong with the done list comes first, as it always has.
-void refuse_list(const Console& console, DoneList& done, const std::string& done_path) {
-    const bool failed_before = done.failure.has_value();
-    is_done(done, {});
-    if (!failed_before && done.failure) report_done_failure(console, done_path, done);
-    close_done_list(done);
+// end, so that what is wrong with the done list comes first, as it always
+// has; `said` goes to standard output before the diagnostic.
+int refuse_list(Run& run, std::string_view what, std::string_view reason, std::string_view said = {}) {
+    const bool failed_before = run.done.failure.has_value();
+    is_done(run.done, {});
+    if (!failed_before && run.done.failure) report_done_failure(run);
+    close_done_list(run.done);
+    std::fwrite(said.data(), 1, said.size(), run.console.out);
+    report(run.console, what, run.list_path, reason);
+    return refused;
 }
 
-int report_unreadable_list(const Console& console, const std::string& list_path, const platform::Failure& failure,
-                           DoneList& done, const std::string& done_path) {
-    refuse_list(console, done, done_path);
-    std::fprintf(console.out, "File: %s not found", list_path.c_str());
-    report(console, "cannot read list", list_path, failure.reason);
-    return refused;
+int refuse_unreadable_list(Run& run, const platform::Failure& failure) {
+    return refuse_list(run, "cannot read list", failure.reason, "File: " + run.list_path + " not found");
 }
 
 // The line ends of a list that can be drawn from, or nothing after telling
 // why it cannot.
-std::optional<std::int32_t> usable_line_ends(const ListFile& list, const std::string& list_path, DoneList& done,
-                                             const std::string& done_path, const Console& console) {
+std::optional<std::int32_t> usable_line_ends(Run& run, const ListFile& list) {
     if (list.utf16) {
-        refuse_list(console, done, done_path);
-        report(console, "cannot read UTF-16 list", list_path,
-               "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
+        refuse_list(run, "cannot read UTF-16 list",
+                    "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
         return std::nullopt;
     }
     if (list.line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-        refuse_list(console, done, done_path);
-        report(console, "list too large", list_path, "more than 2147483647 line ends");
+        refuse_list(run, "list too large", "more than 2147483647 line ends");
         return std::nullopt;
     }
     return static_cast<std::int32_t>(list.line_ends);
@@ -164,49 +163,38 @@ std::optional<std::int32_t> usable_line_ends(const ListFile& list, const std::st
 
 // The draws, worked out in full before the first is printed. A done list
 // that fails halfway counts as empty, as if it had failed at once.
-DrawPlan plan_run(const ListFile& list, std::int32_t n, std::uint32_t seed, DoneList& done, const std::string& done_path,
-                  const Console& console) {
-    const bool failed_before = done.failure.has_value();
-    DrawPlan plan = plan_draws(list, n, seed, done);
-    if (!failed_before && done.failure) {
-        report_done_failure(console, done_path, done);
-        plan = plan_draws(list, n, seed, done);
+DrawPlan plan_run(Run& run, const ListFile& list, std::int32_t n, std::uint32_t seed) {
+    const bool failed_before = run.done.failure.has_value();
+    DrawPlan plan = plan_draws(list, n, seed, run.done);
+    if (!failed_before && run.done.failure) {
+        report_done_failure(run);
+        plan = plan_draws(list, n, seed, run.done);
     }
     return plan;
 }
 
-// What a run is asked for: the list, the destination, a fixed seed if any,
-// and the done list of the current directory.
-struct Request {
-    const std::string& list_path;
-    const std::string& destination;
-    std::optional<std::uint32_t> fixed_seed;
-    std::string done_path;
-};
-
-int pick_from_list(const Request& request, ScannedList& scanned, DoneList& done, const Console& console) {
-    const auto& [list_path, destination, fixed_seed, done_path] = request;
-    if (!scanned.list) return report_unreadable_list(console, list_path, scanned.failure, done, done_path);
-    ListFile& list = *scanned.list;
-    const std::optional<std::int32_t> n = usable_line_ends(list, list_path, done, done_path, console);
+int pick_from_list(Run& run, ScannedList& scanned) {
+    if (!scanned.list) return refuse_unreadable_list(run, scanned.failure);
+    const ListFile& list = *scanned.list;
+    const std::optional<std::int32_t> n = usable_line_ends(run, list);
     if (!n) return refused;
     // Seeded only once the list is in, so the time a load takes varies it.
-    const std::uint32_t seed = fixed_seed ? *fixed_seed : platform::tick_count();
-    const DrawPlan pick = plan_run(list, *n, seed, done, done_path, console);
-    if (pick.list_failure) return report_unreadable_list(console, list_path, *pick.list_failure, done, done_path);
-    close_done_list(done);
+    const std::uint32_t seed = run.fixed_seed ? *run.fixed_seed : platform::tick_count();
+    const DrawPlan pick = plan_run(run, list, *n, seed);
+    if (pick.list_failure) return refuse_unreadable_list(run, *pick.list_failure);
+    close_done_list(run.done);
     // Nothing may hold the list during the copy: the destination may be the
     // list itself, which the copy replaces like any other file.
     scanned.list.reset();
-    print_redraws(console, seed, *n, pick.redraws);
+    print_redraws(run.console, seed, *n, pick.redraws);
     if (pick.size > max_name_length) {
-        report(console, "name too long in line " + std::to_string(pick.line) + " of", list_path,
+        report(run.console, "name too long in line " + std::to_string(pick.line) + " of", run.list_path,
                too_long_reason(pick.size));
         return refused;
     }
-    const std::string target = derive_destination(destination, pick.name);
-    if (!fits_destination(target, console)) return refused;
-    return record_and_copy(*n, pick, target, done_path, console);
+    const std::string target = derive_destination(run.destination, pick.name);
+    if (!fits_destination(target, run.console)) return refused;
+    return record_and_copy(run, *n, pick, target);
 }
 
 // A done list that is there but cannot be read leaves every name new: the
@@ -215,12 +203,12 @@ int pick_from_list(const Request& request, ScannedList& scanned, DoneList& done,
 // slow list, a pipe say, to come in.
 int pick_and_copy(const std::string& list_path, const std::string& destination,
                   std::optional<std::uint32_t> fixed_seed, const Console& console) {
-    const Request request{list_path, destination, fixed_seed, platform::done_list_path()};
+    Run run{console, list_path, destination, fixed_seed, platform::done_list_path(), {}};
     ScannedList scanned = load_text_file(list_path);
-    DoneList done = open_done_list(request.done_path);
-    if (done.failure) report_done_failure(console, request.done_path, done);
-    const int status = pick_from_list(request, scanned, done, console);
-    return done.failure && status == picked ? incomplete : status;
+    run.done = open_done_list(run.done_path);
+    if (run.done.failure) report_done_failure(run);
+    const int status = pick_from_list(run, scanned);
+    return run.done.failure && status == picked ? incomplete : status;
 }
 
 // The answer to --help (or -h) or --version. Only a sole argument is a
