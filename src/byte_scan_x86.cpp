@@ -1,7 +1,7 @@
 // The byte scans with AVX-512, sixty-four bytes a compare, where the running
 // processor has it: four times as wide as the portable scans, which the
-// compiler turns into SSE2 here (AVX2 gained nothing measurable end to end);
-// and where it has not, the name-end marks in SSE2 by hand.
+// compiler turns into SSE2 here. Neither AVX2 nor SSE2 by hand gained more
+// than a few per cent end to end.
 // Whether it has it is asked of the processor once (cpuid), together with
 // whether the system saves the wide registers (xgetbv).
 
@@ -65,24 +65,6 @@ __attribute__((target("avx512bw"))) void marks_avx512(const char* bytes, std::si
     }
 }
 
-// Without AVX-512, sixteen bytes a compare with SSE2, which every x86-64
-// processor has: pmovmskb gathers a compare's bits in one step, where the
-// portable scan needs a multiplication for each eight bytes.
-void marks_sse2(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (std::size_t block = 0; block < blocks; ++block) {
-        std::uint64_t marked = 0;
-        for (std::size_t at = 0; at < scan_block; at += 16) {
-            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + block * scan_block + at));
-            const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)),
-                                              _mm_cmpeq_epi8(chunk, _mm_setzero_si128()));
-            marked |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(ends))} << at;
-        }
-        marks[block] = marked;
-    }
-}
-
 }  // namespace
 
 std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
@@ -91,7 +73,7 @@ std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t 
 
 void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     if (has_avx512()) marks_avx512(bytes, blocks, marks);
-    else marks_sse2(bytes, blocks, marks);
+    else portable::mark_name_ends(bytes, blocks, marks);
 }
 
 }  // namespace lotpick
