@@ -4,7 +4,7 @@
 
 #include "platform/win32/names.h"
 
-#include <array>
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 
@@ -13,43 +13,6 @@
 
 namespace lotpick::platform::win32 {
 namespace {
-
-// The well-formed UTF-8 sequences by lead byte, after the Unicode standard's
-// table of them: the second byte's range is what rules out overlong forms
-// (E0, F0), surrogates (ED) and code points past U+10FFFF (F4).
-struct Sequence {
-    unsigned char first_lead, last_lead;
-    std::size_t length;
-    unsigned char second_low, second_high;
-};
-
-constexpr std::array<Sequence, 8> sequences{{
-    {0xC2, 0xDF, 2, 0x80, 0xBF},
-    {0xE0, 0xE0, 3, 0xA0, 0xBF},
-    {0xE1, 0xEC, 3, 0x80, 0xBF},
-    {0xED, 0xED, 3, 0x80, 0x9F},
-    {0xEE, 0xEF, 3, 0x80, 0xBF},
-    {0xF0, 0xF0, 4, 0x90, 0xBF},
-    {0xF1, 0xF3, 4, 0x80, 0xBF},
-    {0xF4, 0xF4, 4, 0x80, 0x8F},
-}};
-
-unsigned char byte_at(std::string_view text, std::size_t i) { return static_cast<unsigned char>(text[i]); }
-
-// The length of the well-formed sequence at `i`, or 0 when there is none.
-std::size_t sequence_length(std::string_view text, std::size_t i) {
-    const unsigned char lead = byte_at(text, i);
-    for (const Sequence& form : sequences) {
-        if (lead < form.first_lead || lead > form.last_lead) continue;
-        if (text.size() - i < form.length) return 0;
-        const unsigned char second = byte_at(text, i + 1);
-        if (second < form.second_low || second > form.second_high) return 0;
-        for (std::size_t k = 2; k < form.length; ++k)
-            if ((byte_at(text, i + k) & 0xC0) != 0x80) return 0;
-        return form.length;
-    }
-    return 0;
-}
 
 // The code page the narrow file calls read names in, which is what a name
 // that is not UTF-8 keeps meaning.
@@ -135,19 +98,13 @@ bool is_missing(const std::wstring& path) {
 
 }  // namespace
 
+// The system's own UTF-8 decoder, told to fail where a sequence is not well
+// formed, rules out what the Unicode standard does: overlong forms,
+// surrogates and code points past U+10FFFF.
 bool is_utf8_name(std::string_view name) {
-    bool beyond_ascii = false;
-    for (std::size_t i = 0; i < name.size();) {
-        if (byte_at(name, i) < 0x80) {
-            ++i;
-            continue;
-        }
-        const std::size_t length = sequence_length(name, i);
-        if (length == 0) return false;
-        beyond_ascii = true;
-        i += length;
-    }
-    return beyond_ascii;
+    const bool beyond_ascii = std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; });
+    return beyond_ascii && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(),
+                                               static_cast<int>(name.size()), nullptr, 0) > 0;
 }
 
 std::wstring wide_name(std::string_view name) {
