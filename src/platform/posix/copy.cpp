@@ -167,7 +167,6 @@ std::optional<bool> copy_data_only(int from, int to, off_t size) {
 }
 
 bool copy_bytes(int from, int to, const struct stat& info) {
-    if (clone_file(from, to)) return true;
     if (has_holes(info))
         if (const std::optional<bool> copied = copy_data_only(from, to, info.st_size)) return *copied;
     copy_in_kernel(from, to, UINT64_MAX);

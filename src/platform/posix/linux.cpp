@@ -1,7 +1,7 @@
 // The POSIX platform layer's Linux paths: unnamed temporary files (O_TMPFILE)
-// named through /proc once complete, reflinks and copies inside the kernel.
-// Each falls back to the plain POSIX road where
-// the kernel or the file system cannot take it.
+// named through /proc once complete, and copies inside the kernel. Each falls
+// back to the plain POSIX road where the kernel or the file system cannot
+// take it.
 
 #include "platform/posix/system.h"
 
@@ -11,12 +11,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
-
-#if __has_include(<linux/fs.h>)
-#include <linux/fs.h>
-#endif
 
 namespace lotpick::platform::posix {
 
@@ -46,17 +41,10 @@ bool link_unnamed(int fd, const std::string& path) {
 #endif
 }
 
-// Only some file systems (Btrfs, XFS) can, and only within one file system.
-bool clone_file([[maybe_unused]] int from, [[maybe_unused]] int to) {
-#if defined(FICLONE)
-    return ::ioctl(to, FICLONE, from) == 0;
-#else
-    return false;
-#endif
-}
-
-// The kernel cannot across file systems on older kernels, nor on some file
-// systems, and some pseudo file systems stop short of their real end.
+// Where the file system can (Btrfs, XFS), the kernel shares the blocks
+// instead of copying them, a reflink. It cannot copy across file systems on
+// older kernels, nor on some file systems, and some pseudo file systems stop
+// short of their real end.
 std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most) {
     std::uint64_t done = 0;
     while (done < most) {

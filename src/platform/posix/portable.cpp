@@ -1,5 +1,5 @@
 // The POSIX platform layer on a system with nothing better than POSIX itself
-// (macOS, the BSDs): no unnamed files, no reflinks, no copy in the kernel, so
+// (macOS, the BSDs): no unnamed files, no copy in the kernel, so
 // the callers make a named temporary and copy by reading and writing.
 
 #include "platform/posix/system.h"
@@ -17,8 +17,6 @@ bool link_unnamed(int, const std::string&) {
     errno = EOPNOTSUPP;
     return false;
 }
-
-bool clone_file(int, int) { return false; }
 
 std::uint64_t copy_in_kernel(int, int, std::uint64_t) { return 0; }
 

@@ -19,13 +19,10 @@ int open_unnamed(const std::string& directory);
 // when the name is taken.
 bool link_unnamed(int fd, const std::string& path);
 
-// Makes `to` share the blocks of `from`, so that no data moves at all; false
-// where the system or the file systems cannot.
-bool clone_file(int from, int to);
-
 // Copies up to `most` bytes inside the kernel, from and to both files'
-// current offsets, and returns how many it copied: possibly none, and the
-// caller copies the rest by reading and writing.
+// current offsets, sharing their blocks where the file system can, and
+// returns how many it copied: possibly none, and the caller copies the rest
+// by reading and writing.
 std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most);
 
 }  // namespace lotpick::platform::posix
