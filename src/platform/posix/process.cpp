@@ -31,13 +31,6 @@ extern "C" void remove_and_end(int signal) {
     ::raise(signal);
 }
 
-sigset_t interrupting_set() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int signal : interrupting_signals) sigaddset(&set, signal);
-    return set;
-}
-
 }  // namespace
 
 namespace posix {
@@ -65,7 +58,9 @@ InterruptCleanup::~InterruptCleanup() {
 }
 
 SignalsHeld::SignalsHeld() {
-    const sigset_t set = interrupting_set();
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : interrupting_signals) sigaddset(&set, signal);
     ::sigprocmask(SIG_BLOCK, &set, &previous_);
 }
 
