@@ -102,6 +102,30 @@ TEST(IsDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
     }
 }
 
+// In pieces of the smallest size and in two halves, the second of which
+// reads from the byte before the middle (here byte 258 or 260).
+TEST(IsDone, HalvesMeetAtTheLineThatHoldsTheMiddle) {
+    test::ScratchDir scratch;
+    const std::string first(258, 'a');
+    const struct {
+        std::string text;
+        std::string_view name;
+        bool done;
+    } cases[] = {
+        // The first half's last piece ends inside the line that starts at the
+        // middle: only the second half reads it.
+        {first + "\ntarget\n" + std::string(252, 'b'), "target", true},
+        // The middle lies inside a line the first half reads: no tail of it
+        // is an entry.
+        {first + "\nxxsunset.jpg\n" + std::string(250, 'b'), "xsunset.jpg", false},
+    };
+    for (const auto& c : cases) {
+        test::write_file("DoneList", c.text);
+        DoneList done = open_done_list("DoneList", DoneReading{min_done_piece, 2});
+        EXPECT_EQ(is_done(done, std::span(&c.name, 1)), std::vector<bool>{c.done}) << c.name;
+    }
+}
+
 TEST(IsDone, ReadsAsManyTimesAsAsked) {
     test::ScratchDir scratch;
     test::write_file("DoneList", "a\r\nb");
