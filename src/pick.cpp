@@ -137,7 +137,7 @@ int refuse_list(Run& run, std::string_view what, std::string_view reason, std::s
     is_done(run.done, {});
     if (!failed_before && run.done.failure) report_done_failure(run);
     close_done_list(run.done);
-    std::fwrite(said.data(), 1, said.size(), run.console.out);
+    if (!said.empty()) std::fwrite(said.data(), 1, said.size(), run.console.out);
     report(run.console, what, run.list_path, reason);
     return refused;
 }
