@@ -276,8 +276,9 @@ out('| 512 MiB file | lotpick | `cp` | ratio |')
 out('|---|---:|---:|---:|')
 out('| %s | %s | %s | %.2f |' % (machine[6], ms(copy['lotpick']), ms(copy['cp']), copy_ratio))
 out('')
-out('Both write a new file (the targets are removed and the disks synced before each run). lotpick asks for a '
-    'reflink first, then copies inside the kernel with `copy_file_range`, then falls back to reading and writing.')
+out('Both write a new file (the targets are removed and the disks synced before each run). lotpick copies '
+    'inside the kernel with `copy_file_range`, which shares the blocks (a reflink) where the file system can, '
+    'then falls back to reading and writing.')
 out('')
 out('## Memory')
 out('')
