@@ -1,6 +1,7 @@
 // The byte scans of a processor with none wider than the portable ones.
 
 #include "byte_scan.h"
+
 namespace lotpick {
 
 std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
