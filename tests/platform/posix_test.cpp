@@ -11,8 +11,10 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,6 +68,32 @@ TEST(AppendRecord, RemovesTheDoneListItCreatedWhenTheRecordFails) {
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed record was not reported";
     EXPECT_EQ(test::list_dir(scratch.path()), "");
+}
+
+// The wallpaper a display manager or another user reads must stay readable:
+// a new copy gets the picked file's mode less the umask, as cp gives it, and
+// a replaced one keeps the mode it had.
+TEST(CopyFileAtomically, GivesANewCopyThePicksModeLessTheUmaskAndKeepsAReplacedOnesMode) {
+    const struct {
+        mode_t source, umask;
+        std::optional<mode_t> target_before;
+        mode_t expected;
+    } cases[] = {{0644, 022, std::nullopt, 0644}, {0755, 027, std::nullopt, 0750}, {0600, 022, 0664, 0664}};
+    for (const auto& c : cases) {
+        test::ScratchDir scratch;
+        test::write_file("source", "picked");
+        ::chmod("source", c.source);
+        if (c.target_before) {
+            test::write_file("target", "old");
+            ::chmod("target", *c.target_before);
+        }
+        const mode_t umask_before = ::umask(c.umask);
+        EXPECT_FALSE(copy_file_atomically("source", "target")) << std::oct << c.source;
+        ::umask(umask_before);
+        struct stat info {};
+        ASSERT_EQ(::stat("target", &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.expected) << std::oct << c.source << " umask " << c.umask;
+    }
 }
 
 }  // namespace
