@@ -285,6 +285,36 @@ TEST(Faults, ADoneListThatCannotBeReadIsToldAndNeverBlocksTheRun) {
     for (const Fault& fault : faults) check_fault(fault);
 }
 
+// Every name of the list is done, so the run redraws; the done list fails on
+// the read that checks the later draws. It then counts as empty from the
+// start: the run picks what a run without a done list picks, with no
+// redraws, and records it. (None of the names is there to be copied.)
+TEST(Faults, ADoneListThatFailsInTheMiddleOfTheRunCountsAsEmptyFromTheStart) {
+    const std::string preload = LOTPICK_FAILING_READS;
+    if (preload.empty()) GTEST_SKIP() << "a library loaded into the run makes the read fail; this build loads none";
+    test::ScratchDir scratch;
+    std::string list;
+    std::string done;
+    for (int i = 0; i < 100; ++i) {
+        list += "n" + std::to_string(i) + ".txt\r\n";
+        done += (i ? "\r\n" : "") + ("n" + std::to_string(i) + ".txt");
+    }
+    write_file("list.txt", list);
+    test::ProcessOptions options;
+    options.cwd = scratch.path();
+    options.env.emplace_back("LOTPICK_SEED", "1");
+    const auto fresh = test::run_process({test::lotpick_binary(), "list.txt", "wall"}, options);
+    const std::string picked = read_file("DoneList");
+    write_file("DoneList", done);
+    options.env.emplace_back("LD_PRELOAD", preload);
+    options.env.emplace_back("LOTPICK_TEST_FAILING_READ", "3");
+    const auto broken = test::run_process({test::lotpick_binary(), "list.txt", "wall"}, options);
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_EQ(broken.out, fresh.out);
+    EXPECT_EQ(broken.err, "lotpick: cannot read done list 'DoneList': Input/output error\n" + fresh.err);
+    EXPECT_EQ(read_file("DoneList"), done + "\r\n" + picked);
+}
+
 TEST(Faults, AListThatCannotBeUsedIsRefusedBeforeAnythingIsWritten) {
     const std::string long_line(300, 'n');
     std::string garbage;
