@@ -65,10 +65,19 @@ endif()
 if(CMAKE_SYSTEM_NAME STREQUAL "Darwin")
     set(CMAKE_INSTALL_NAME_TOOL "${LOTPICK_ZIG_TOOLS}/install_name_tool" CACHE FILEPATH "")
 endif()
+# zig keeps its own caches, and a launcher such as ccache would see only the
+# scripts above, whose text differs from one build folder to the next.
+unset(ENV{CMAKE_C_COMPILER_LAUNCHER})
+unset(ENV{CMAKE_CXX_COMPILER_LAUNCHER})
 set(CMAKE_C_COMPILER "${LOTPICK_ZIG_TOOLS}/cc")
 set(CMAKE_CXX_COMPILER "${LOTPICK_ZIG_TOOLS}/c++")
 set(CMAKE_AR "${LOTPICK_ZIG_TOOLS}/ar" CACHE FILEPATH "")
 set(CMAKE_RANLIB "${LOTPICK_ZIG_TOOLS}/ranlib" CACHE FILEPATH "")
+
+# zig builds its C and C++ libraries anew for every set of flags that links
+# against them, minutes for each on two cores: CMake's probes compile only,
+# so that the one build of them is the one the project's flags ask for.
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 
 # Nothing from the build machine's own libraries and headers.
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
