@@ -145,7 +145,6 @@ rows=(
     "KDE Plasma|KDE||plasma-apply-wallpaperimage||plasma-apply-wallpaperimage [FILE]|the KDE desktop refused it"
     "Xfce|XFCE||xfconf-query||$xfce_calls|the XFCE desktop refused it"
     "LOTPICK_APPLY before the desktop|GNOME|show-it --fill|gsettings||show-it [--fill] [FILE]|LOTPICK_APPLY failed"
-    "Budgie|Budgie:GNOME||gsettings||$gnome_calls|"
     "Pantheon|Pantheon||gsettings||$gnome_calls|"
     "Unity|Unity||gsettings||$gnome_calls|"
     "Cinnamon|X-Cinnamon||gsettings||gsettings [set] [org.cinnamon.desktop.background] [picture-uri] [URI]|"
@@ -162,11 +161,14 @@ hyprctl [hyprpaper] [preload] [FILE];hyprctl [hyprpaper] [wallpaper] [,FILE]|"
     "a window manager with no setter|i3|||||!i3 has none of feh, xwallpaper or nitrogen; install one, or set LOTPICK_APPLY"
     "macOS|||uname osascript|Darwin|uname [-s];$osascript_calls|"
     "cron, the session's desktop from systemd|||systemctl plasma-apply-wallpaperimage|\
-LANG=C.UTF-8;XDG_CURRENT_DESKTOP=KDE;DISPLAY=\$':0 x';DBUS_SESSION_BUS_ADDRESS=unix:path=/session/bus|\
+LANG=C.UTF-8;XDG_CURRENT_DESKTOP=KDE;DBUS_SESSION_BUS_ADDRESS=unix:path=/session/bus|\
 $systemctl_call;plasma-apply-wallpaperimage [FILE] bus=unix:path=/session/bus|"
-    "cron, the session's desktop from its processes|||systemctl! ps feh|1 Xorg;$wm_pid i3;$wm_pid openbox|\
+    "cron, a window manager among the session's processes|||systemctl! ps feh|1 Xorg;$wm_pid xmonad-x86_64-l;6 i3|\
 $systemctl_call;$ps_call;feh [--bg-fill] [FILE] bus=unix:path=/wm/bus|"
-    "cron, no desktop found|||systemctl! ps|1 Xorg|$systemctl_call;$ps_call|!$unknown the session ('')$unknown_end"
+    "cron, the first desktop among them before any window manager|||systemctl! ps feh gsettings \
+plasma-apply-wallpaperimage|1 Xorg;4 i3;$wm_pid /usr/bin/plasmashell;5 gnome-shell|\
+$systemctl_call;$ps_call;plasma-apply-wallpaperimage [FILE] bus=unix:path=/wm/bus|"
+    "cron, no desktop found, a value systemd quotes left|||systemctl ps|XDG_CURRENT_DESKTOP=\$'x y'|$systemctl_call;$ps_call|!$unknown the session ('')$unknown_end"
     "a desktop not known here|Deepin||gsettings|||!$unknown XDG_CURRENT_DESKTOP ('Deepin')$unknown_end"
 )
 a=$'3 files picked 1\npics/a.jpg\n.'
