@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Shared by the wallpaper tests: check WHAT EXPECTED GOT counts a failure and
 # says where (the table row and step under way); contents prints a file, or
-# (none).
+# (none), without its last line ends (read by bash itself: no cat to start).
 
 failures=0
 row=""
@@ -15,7 +15,7 @@ check() {
 }
 
 contents() {
-    if [[ -f $1 ]]; then cat "$1"; else printf '(none)'; fi
+    if [[ -f $1 ]]; then printf '%s' "$(<"$1")"; else printf '(none)'; fi
 }
 
 # The last line of a test: its verdict and status.

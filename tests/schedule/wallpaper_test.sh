@@ -16,21 +16,33 @@ shell=$(command -v dash || echo /bin/sh)
 # shellcheck source-path=SCRIPTDIR source=checks.sh
 source "${BASH_SOURCE[0]%/*}/checks.sh"
 
-# One stand-in under four names: records its name and arguments, fails when
-# asked to, and lists Xfce's properties as a two-monitor desktop has them.
+# One stand-in under every name: records its name, its arguments and the
+# session bus it was given, fails when asked to (STAND_IN_FAILS, or a file
+# named after it with a "!" beside it), prints SAYS as systemctl, ps or uname,
+# and lists Xfce's properties as a two-monitor desktop has them. show-it is on
+# the PATH for every run; the desktops' commands only for their rows.
 make_stand_ins() {
     mkdir -p "$scratch/bin"
     cat >"$scratch/bin/stand-in" <<'EOF'
 #!/bin/sh
 name=${0##*/}
-{ printf '%s' "$name"; printf ' [%s]' "$@"; echo; } >>"$CALLS"
-[ -z "${STAND_IN_FAILS:-}" ] || { echo "$name: failed" >&2; exit 1; }
+{ printf '%s' "$name"; printf ' [%s]' "$@"; printf '%s\n' "${DBUS_SESSION_BUS_ADDRESS:+ bus=$DBUS_SESSION_BUS_ADDRESS}"; } >>"$CALLS"
+[ -z "${STAND_IN_FAILS:-}" ] && [ ! -e "$0!" ] || { echo "$name: failed" >&2; exit 1; }
+case $name in systemctl | ps | uname) printf '%s\n' "${SAYS:-}" ;; esac
 [ "$*" != "-c xfce4-desktop -l" ] || printf '%s\n' /backdrop/screen0/monitorHDMI-1/workspace0/last-image \
     /backdrop/screen0/monitorHDMI-1/workspace0/image-style /backdrop/screen0/monitoreDP-1/workspace0/last-image
 EOF
     chmod +x "$scratch/bin/stand-in"
-    for name in gsettings plasma-apply-wallpaperimage xfconf-query show-it; do
-        ln -sf stand-in "$scratch/bin/$name"
+    ln -sf stand-in "$scratch/bin/show-it"
+}
+
+# The stand-ins of one row, alone in the folder first on the PATH; NAME! fails.
+put_on_path() {
+    rm -rf "$scratch/desktop" && mkdir "$scratch/desktop"
+    local name
+    for name in "$@"; do
+        ln -s "$scratch/bin/stand-in" "$scratch/desktop/${name%!}"
+        [[ $name != *! ]] || : >"$scratch/desktop/$name"
     done
 }
 
@@ -45,8 +57,36 @@ arrange() {
     printf 'layers' >"$scratch/my pictures/wallpaper.psd"
 }
 
+# A file's text with a "." after it, so that its last line ends are kept;
+# bash reads it without starting cat, as it does $(<FILE).
+whole() {
+    local text
+    IFS= read -r -d '' text <"$1" || true
+    printf '%s.' "$text"
+}
+
 listing() {
     (cd "$scratch" && find job "my pictures" -type f ! -path 'job/pics/*' | LC_ALL=C sort | tr '\n' ' ')
+}
+
+# The last name left to draw, and beside the wallpaper the file of another
+# extension that the run before wrote.
+arrange_last_name() {
+    arrange
+    printf 'pics/b.png' >"$scratch/job/DoneList"
+    printf 'the png' >"$scratch/my pictures/wallpaper.png"
+    printf '%s\n' "$scratch/my pictures/wallpaper.png" >"$scratch/job/lotpick-wallpaper.last"
+}
+
+# not_shown REFUSES WORDS: the pick of the last name, which the desktop is not
+# told about (refuses it when REFUSES is set): status 3, the earlier file kept,
+# the new round started all the same.
+not_shown() {
+    local err="lotpick-wallpaper: cannot show 'FILE': $2"$'\n.'
+    [[ -z $1 ]] || err="${template%%[[ ]*}: failed"$'\n'$err
+    STAND_IN_FAILS=$1 run "the last name, not shown" 1 3 "$a" "$err" wallpaper.jpg \
+        "job/DoneList.previous job/list.txt job/lotpick-wallpaper.last my pictures/wallpaper.jpg my pictures/wallpaper.png my pictures/wallpaper.psd " \
+        "(none)" $'pics/b.png\r\npics/a.jpg'
 }
 
 # run WHAT SEED STATUS OUT ERR TOLD FILES DONE PREVIOUS [LIST]: one run of the
@@ -67,9 +107,9 @@ run() {
         calls=${calls//;/$'\n'}
     fi
     check status "$status" "$got_status"
-    check "standard output" "$out" "$(cat "$scratch/out"; echo .)"
-    check "standard error" "${err//FILE/$scratch/my pictures/$told}" "$(cat "$scratch/err"; echo .)"
-    check "desktop calls" "$calls" "$(cat "$scratch/calls")"
+    check "standard output" "$out" "$(whole "$scratch/out")"
+    check "standard error" "${err//FILE/$scratch/my pictures/$told}" "$(whole "$scratch/err")"
+    check "desktop calls" "$calls" "$(<"$scratch/calls")"
     check files "$files" "$(listing)"
     check DoneList "$done" "$(contents "$scratch/job/DoneList")"
     check DoneList.previous "$previous" "$(contents "$scratch/job/DoneList.previous")"
@@ -77,9 +117,16 @@ run() {
 }
 
 make_stand_ins
-PATH="$scratch/bin:${lotpick%/*}:$PATH"
+PATH="$scratch/desktop:$scratch/bin:${lotpick%/*}:$PATH"
 export PATH CALLS="$scratch/calls"
-unset LOTPICK LOTPICK_APPLY XDG_CURRENT_DESKTOP STAND_IN_FAILS
+unset LOTPICK LOTPICK_APPLY XDG_CURRENT_DESKTOP STAND_IN_FAILS SAYS XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS
+
+# A session seen only through its processes: a window manager whose
+# environment holds the session's bus.
+DBUS_SESSION_BUS_ADDRESS=unix:path=/wm/bus sleep 600 >/dev/null 2>&1 &
+wm_pid=$!
+trap 'kill $wm_pid' EXIT
+uid=$(id -u)
 
 gnome_calls="gsettings [set] [org.gnome.desktop.background] [picture-uri] [URI];\
 gsettings [writable] [org.gnome.desktop.background] [picture-uri-dark];\
@@ -87,26 +134,75 @@ gsettings [set] [org.gnome.desktop.background] [picture-uri-dark] [URI]"
 xfce_calls="xfconf-query [-c] [xfce4-desktop] [-l];\
 xfconf-query [-c] [xfce4-desktop] [-p] [/backdrop/screen0/monitorHDMI-1/workspace0/last-image] [-s] [FILE];\
 xfconf-query [-c] [xfce4-desktop] [-p] [/backdrop/screen0/monitoreDP-1/workspace0/last-image] [-s] [FILE]"
+osascript_calls="osascript [-e] [on run argv] \
+[-e] [tell application \"System Events\" to tell every desktop to set picture to (item 1 of argv)] [-e] [end run] [FILE]"
+systemctl_call="systemctl [--user] [show-environment]"
+ps_call="ps [-u] [$uid] [-o] [pid=] [-o] [comm=]"
+unknown="no desktop known here in"
+unknown_end="; set LOTPICK_APPLY to a command that shows a picture"
 
-# A row a desktop: its name, XDG_CURRENT_DESKTOP, LOTPICK_APPLY, the calls
-# that tell it about a wallpaper, and the wrapper's words when they fail.
+# A row a desktop: its name; XDG_CURRENT_DESKTOP ("" for none, as under cron);
+# LOTPICK_APPLY; the stand-ins on the PATH; what systemctl, ps or uname say
+# (";" between lines); the calls that tell it about a wallpaper; and the
+# wrapper's words when they fail, or after a "!" when it finds no way to tell
+# the desktop at all. The first four rows go through whole rounds; each other
+# row through one pick of the last name, which leaves one file and starts a
+# new round, and when it has words, a second such pick that is not shown.
 rows=(
-    "GNOME|ubuntu:GNOME||$gnome_calls|the GNOME desktop refused it"
-    "KDE Plasma|KDE||plasma-apply-wallpaperimage [FILE]|the KDE desktop refused it"
-    "Xfce|XFCE||$xfce_calls|the XFCE desktop refused it"
-    "LOTPICK_APPLY before the desktop|GNOME|show-it --fill|show-it [--fill] [FILE]|LOTPICK_APPLY failed"
+    "GNOME|ubuntu:GNOME||gsettings||$gnome_calls|the GNOME desktop refused it"
+    "KDE Plasma|KDE||plasma-apply-wallpaperimage||plasma-apply-wallpaperimage [FILE]|the KDE desktop refused it"
+    "Xfce|XFCE||xfconf-query||$xfce_calls|the XFCE desktop refused it"
+    "LOTPICK_APPLY before the desktop|GNOME|show-it --fill|gsettings||show-it [--fill] [FILE]|LOTPICK_APPLY failed"
+    "Pantheon|Pantheon||gsettings||$gnome_calls|"
+    "Unity|Unity||gsettings||$gnome_calls|"
+    "Cinnamon|X-Cinnamon||gsettings||gsettings [set] [org.cinnamon.desktop.background] [picture-uri] [URI]|"
+    "MATE|MATE||gsettings||gsettings [set] [org.mate.background] [picture-filename] [FILE]|the MATE desktop refused it"
+    "LXQt|LXQt||pcmanfm-qt||pcmanfm-qt [--set-wallpaper] [FILE]|"
+    "LXDE|LXDE||pcmanfm||pcmanfm [--set-wallpaper] [FILE]|"
+    "sway|sway||swaymsg||swaymsg [output] [*] [bg] [\"FILE\"] [fill]|the sway desktop refused it"
+    "Hyprland with hyprpaper|Hyprland||hyprctl||hyprctl [hyprpaper] [unload] [FILE];\
+hyprctl [hyprpaper] [preload] [FILE];hyprctl [hyprpaper] [wallpaper] [,FILE]|"
+    "Hyprland with swww|Hyprland||swww hyprctl||swww [query];swww [img] [FILE]|"
+    "i3 with feh|i3||feh xwallpaper nitrogen||feh [--bg-fill] [FILE]|the i3 desktop refused it"
+    "bspwm with xwallpaper|bspwm||xwallpaper nitrogen||xwallpaper [--zoom] [FILE]|"
+    "Openbox with nitrogen|Openbox||nitrogen||nitrogen [--set-zoom-fill] [--save] [FILE]|"
+    "a window manager with no setter|i3|||||!i3 has none of feh, xwallpaper or nitrogen; install one, or set LOTPICK_APPLY"
+    "macOS|||uname osascript|Darwin|uname [-s];$osascript_calls|"
+    "cron, the session's desktop from systemd|||systemctl plasma-apply-wallpaperimage|\
+LANG=C.UTF-8;XDG_CURRENT_DESKTOP=KDE;DBUS_SESSION_BUS_ADDRESS=unix:path=/session/bus|\
+$systemctl_call;plasma-apply-wallpaperimage [FILE] bus=unix:path=/session/bus|"
+    "cron, a window manager among the session's processes|||systemctl! ps feh|1 Xorg;$wm_pid xmonad-x86_64-l;6 i3|\
+$systemctl_call;$ps_call;feh [--bg-fill] [FILE] bus=unix:path=/wm/bus|"
+    "cron, the first desktop among them before any window manager|||systemctl! ps feh gsettings \
+plasma-apply-wallpaperimage|1 Xorg;4 i3;$wm_pid /usr/bin/plasmashell;5 gnome-shell|\
+$systemctl_call;$ps_call;plasma-apply-wallpaperimage [FILE] bus=unix:path=/wm/bus|"
+    "cron, no desktop found, a value systemd quotes left|||systemctl ps|XDG_CURRENT_DESKTOP=\$'x y'|$systemctl_call;$ps_call|!$unknown the session ('')$unknown_end"
+    "a desktop not known here|Deepin||gsettings|||!$unknown XDG_CURRENT_DESKTOP ('Deepin')$unknown_end"
 )
 a=$'3 files picked 1\npics/a.jpg\n.'
 a_again=$'Selecting new file 1\nSelecting new file 0\nSelecting new file 0\n3 files picked 0\npics/a.jpg\n.'
 b=$'Selecting new file 0\n3 files picked 2\npics/b.png\n.'
-for r in "${rows[@]}"; do
-    IFS='|' read -r row desktop apply template refusal <<<"$r"
-    export XDG_CURRENT_DESKTOP=$desktop
+for i in "${!rows[@]}"; do
+    IFS='|' read -r row desktop apply stand_ins says template refusal <<<"${rows[i]}"
+    if [[ -n $desktop ]]; then export XDG_CURRENT_DESKTOP=$desktop; else unset XDG_CURRENT_DESKTOP; fi
     if [[ -n $apply ]]; then export LOTPICK_APPLY=$apply; else unset LOTPICK_APPLY; fi
-    arrange
+    export SAYS=${says//;/$'\n'}
+    # shellcheck disable=SC2086 # a name a word
+    put_on_path $stand_ins
     jpg_left="job/DoneList job/list.txt job/lotpick-wallpaper.last my pictures/wallpaper.jpg my pictures/wallpaper.psd "
     both_left="job/DoneList job/DoneList.previous ${jpg_left#job/DoneList }"
     previous_only="job/DoneList.previous ${jpg_left#job/DoneList }"
+    if ((i >= 4)); then
+        arrange_last_name
+        if [[ $refusal == !* ]]; then
+            not_shown "" "${refusal#!}"
+        else
+            run "the last name" 1 0 "$a" . wallpaper.jpg "$previous_only" "(none)" $'pics/b.png\r\npics/a.jpg'
+            [[ -z $refusal ]] || { arrange_last_name && not_shown 1 "$refusal"; }
+        fi
+        continue
+    fi
+    arrange
     run "a first pick" 1 0 "$a" . wallpaper.jpg "$jpg_left" pics/a.jpg "(none)"
     # Three redraws, as many as the list has line ends, and yet b.png is
     # not done: no new round.
@@ -155,7 +251,7 @@ for n in "${naming[@]}"; do
     : >"$scratch/calls"
     (cd "$scratch/job" && LOTPICK=fake-lotpick LOTPICK_APPLY=show-it PICKED=$picked "$shell" "$wrapper" list.txt \
         "$destination" >/dev/null)
-    check "file told" "show-it [$told]" "$(cat "$scratch/calls")"
+    check "file told" "show-it [$told]" "$(<"$scratch/calls")"
 done
 
 # The crontab line as cron runs it: from a bare environment, with lotpick
@@ -170,16 +266,19 @@ mkdir -p "$home/.local/bin" "$home/.local/share/lotpick/pics" "$home/Pictures"
 cp "$lotpick" "$home/.local/bin/"
 cp "$wrapper" "$home/.local/share/lotpick/lotpick-wallpaper"
 ln -s "$scratch/bin/stand-in" "$home/.local/bin/gsettings"
+ln -s "$scratch/bin/stand-in" "$home/.local/bin/systemctl"
 printf 'the jpg' >"$home/.local/share/lotpick/pics/a.jpg"
 printf 'pics/a.jpg\n\n' >"$home/.local/share/lotpick/wallpapers.txt"
 : >"$scratch/calls"
 cron_status=0
-env -i HOME="$home" CALLS="$scratch/calls" LOTPICK_SEED=1 PATH=/usr/bin:/bin "$shell" -c \
+env -i HOME="$home" CALLS="$scratch/calls" LOTPICK_SEED=1 PATH=/usr/bin:/bin \
+    SAYS=$'XDG_CURRENT_DESKTOP=ubuntu:GNOME\nDBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/1000/bus' "$shell" -c \
     "$(cut -d ' ' -f 6- <<<"$line")" >"$scratch/out" 2>"$scratch/err" || cron_status=$?
 check status 0 "$cron_status"
-check "standard output and error" "" "$(cat "$scratch/out" "$scratch/err")"
-check "desktop told" "gsettings [set] [org.gnome.desktop.background] [picture-uri] [file://$home/Pictures/wallpaper.jpg]" \
-    "$(head -n 1 "$scratch/calls")"
+check "standard output and error" "" "$(<"$scratch/out")$(<"$scratch/err")"
+told=${gnome_calls//URI/file://$home/Pictures/wallpaper.jpg}
+check "desktop told" "$systemctl_call"$'\n'"${told//;/ bus=unix:path=/run/user/1000/bus$'\n'} bus=unix:path=/run/user/1000/bus" \
+    "$(<"$scratch/calls")"
 check wallpaper "the jpg" "$(contents "$home/Pictures/wallpaper.jpg")"
 
 finish
