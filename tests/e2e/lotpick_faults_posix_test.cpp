@@ -306,6 +306,15 @@ TEST(Faults, AListThatCannotBeUsedIsRefusedBeforeAnythingIsWritten) {
          "lotpick: destination too long '" + std::string(252, 'w') +
              ".txt': a file name of 256 bytes, at most 255\n",
          old_done},
+        // With no file name the copy would be a hidden "pics/.txt".
+        {"a destination that ends in a slash", "a.txt\r\n", [] { fs::create_directory("pics"); }, {"list.txt", "pics/"},
+         "1", false, std::nullopt, 1, "",
+         "lotpick: destination names no file 'pics/': add a file name, as in 'pics/wallpaper'\n", old_done},
+        {"a destination that ends in a backslash", "a.txt\r\n", nullptr, {"list.txt", "pics\\"}, "1", false,
+         std::nullopt, 1, "", "lotpick: destination names no file 'pics\\': add a file name, as in 'pics\\wallpaper'\n",
+         old_done},
+        {"an empty destination", "a.txt\r\n", nullptr, {"list.txt", ""}, "1", false, std::nullopt, 1, "",
+         "lotpick: destination names no file '': add a file name, as in 'wallpaper'\n", old_done},
     };
     for (const Fault& fault : faults) check_fault(fault);
 }
