@@ -14,7 +14,8 @@ install(DIRECTORY examples/schedule DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         WORLD_READ WORLD_EXECUTE)
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_CONTACT "lotpick developers <lotpick@example.invalid>")
+# The project's own address, the one its commits are made under.
+set(CPACK_PACKAGE_CONTACT "lotpick maintainers <maintainers@users.noreply.c-seed-d3213669.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pick a file at random from a list, passing over earlier picks")
 # Debian shows the long description as written: lines kept short by hand.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
@@ -27,7 +28,17 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "only rarely, unless the list ends with a blank line.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A command built against an older glibc (the package preset's zig target
+# x86_64-linux-gnu.2.33) asks for that glibc: zig links it against that
+# version's symbols alone. dpkg-shlibdeps would read this machine's glibc
+# instead, where libpthread and libdl, which the older glibc still needs, are
+# empty shells first made in 2.34, and ask for 2.34. Any other build asks
+# dpkg-shlibdeps.
+if(LOTPICK_ZIG_TARGET MATCHES "-gnu\\.([0-9]+\\.[0-9]+)$")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= ${CMAKE_MATCH_1})")
+else()
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
 set(CPACK_STRIP_FILES ON)
 # Debian keeps manual pages compressed, the licence as a copyright file and
 # the changelog in its own format; a plain cmake --install keeps them as written.

@@ -3,8 +3,11 @@
 # names it in LOTPICK_ZIG_TARGET (x86_64-linux-musl, aarch64-macos, ...).
 # tools/install-deps puts the pinned zig into the user's cache folder.
 #
-# Linux targets link statically. Their tests run directly when the target is
-# the build machine's own processor, under qemu-user when it is another; the
+# Linux targets with musl link statically. A glibc target names the oldest
+# glibc it runs on (x86_64-linux-gnu.2.33): it loads the system's C library,
+# and links against zig's stand-ins for that version, so that no symbol of a
+# later one can creep in. Their tests run directly when the target is the
+# build machine's own processor, under qemu-user when it is another; the
 # tests of any other system are built and linked but not run.
 
 set(LOTPICK_ZIG_TARGET "" CACHE STRING "zig target to build for, e.g. x86_64-linux-musl or aarch64-macos")
@@ -27,7 +30,9 @@ endif()
 set(CMAKE_SYSTEM_PROCESSOR ${lotpick_zig_arch})
 if(lotpick_zig_os STREQUAL "linux")
     set(CMAKE_SYSTEM_NAME Linux)
-    set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+    if(LOTPICK_ZIG_TARGET MATCHES "-musl")
+        set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+    endif()
 elseif(lotpick_zig_os STREQUAL "macos")
     set(CMAKE_SYSTEM_NAME Darwin)
 elseif(lotpick_zig_os STREQUAL "freebsd")
