@@ -14,7 +14,8 @@ install(DIRECTORY examples/schedule DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         WORLD_READ WORLD_EXECUTE)
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_CONTACT "lotpick developers <lotpick@example.invalid>")
+# The project's own address, the one its commits are made under.
+set(CPACK_PACKAGE_CONTACT "lotpick maintainers <maintainers@users.noreply.c-seed-d3213669.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pick a file at random from a list, passing over earlier picks")
 # Debian shows the long description as written: lines kept short by hand.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
@@ -27,7 +28,20 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "only rarely, unless the list ends with a blank line.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The package carries the static musl build, the Linux download's own
+# command: it asks for no C library, so it installs on any Debian or Ubuntu
+# however old its glibc (a command built here would ask for Debian 12's
+# 2.36). lintian is told that its being static is meant. Any other build
+# asks dpkg-shlibdeps.
+if(LOTPICK_ZIG_TARGET MATCHES "-musl$")
+    file(WRITE ${CMAKE_BINARY_DIR}/lintian-overrides
+        "# The static command is the point of the package: it runs on any glibc.\n"
+        "lotpick: statically-linked-binary [usr/bin/lotpick]\n")
+    install(FILES ${CMAKE_BINARY_DIR}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+        RENAME lotpick)
+else()
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
 set(CPACK_STRIP_FILES ON)
 # Debian keeps manual pages compressed, the licence as a copyright file and
 # the changelog in its own format; a plain cmake --install keeps them as written.

@@ -6,9 +6,14 @@
 
 namespace lotpick {
 
+// Where the last path component of `name` starts: after its last '/' or '\',
+// which separate components on every system. The size of `name` when it ends
+// in a separator, so names no file.
+std::size_t last_component_start(std::string_view name);
+
 // Where the extension of `name` starts: the last "." of its last path
-// component (after the last '/' or '\'), unless that "." is the component's
-// first byte. npos when there is none.
+// component, unless that "." is the component's first byte. npos when there
+// is none.
 std::size_t extension_start(std::string_view name);
 
 // The destination with its extension replaced by the picked name's, or with

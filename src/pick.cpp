@@ -94,6 +94,15 @@ bool fits_name(std::string_view destination, const Console& console) {
     return false;
 }
 
+// A destination that ends in a separator, or is empty, names a folder or
+// nothing: the copy would be a hidden file named by the extension alone.
+bool names_a_file(const std::string& destination, const Console& console) {
+    if (last_component_start(destination) < destination.size()) return true;
+    report(console, "destination names no file", destination,
+           "add a file name, as in '" + destination + "wallpaper'");
+    return false;
+}
+
 // Refused before the record: a pick must not be recorded for a copy that
 // could never be made.
 bool fits_destination(const std::string& target, const Console& console) {
@@ -238,7 +247,8 @@ int run_pick(std::span<const std::string> args, const Console& console) {
     // the destination would otherwise go by unnoticed.
     for (const std::string& extra : args.subspan(3)) report(console, "ignoring extra argument", extra);
     std::optional<std::uint32_t> fixed_seed;
-    if (!read_fixed_seed(console, fixed_seed) || !fits_name(args[2], console)) return finish(console, refused);
+    if (!read_fixed_seed(console, fixed_seed) || !fits_name(args[2], console) || !names_a_file(args[2], console))
+        return finish(console, refused);
     return finish(console, pick_and_copy(args[1], args[2], fixed_seed, console));
 }
 

@@ -130,8 +130,9 @@ TEST(LotpickOnWindows, AnswersASoleSlashQuestionMarkWithTheHelp) {
     EXPECT_EQ(test::list_dir(scratch.path()), "");
 }
 
-// Refused before the record when the volume could never take the name; after
-// it, with the summary, when the destination is a device or a directory.
+// Refused before the record when the volume could never take the name or the
+// destination names no file; after it, with the summary, when the destination
+// is a device or a directory.
 TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannotFit) {
     const std::string long_stem(252, 'w');
     struct Case {
@@ -148,6 +149,10 @@ TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannot
          "DoneList\na\ndir\nlist.txt\n"},
         {"a.txt", long_stem, 1, "",
          "lotpick: destination too long '" + long_stem + ".txt': a file name of 256 characters, at most 255\n",
+         "a.txt\ndir\nlist.txt\n"},
+        {"a.txt", "dir\\", 1, "", "lotpick: destination names no file 'dir\\': add a file name, as in 'dir\\wallpaper'\n",
+         "a.txt\ndir\nlist.txt\n"},
+        {"a.txt", "dir/", 1, "", "lotpick: destination names no file 'dir/': add a file name, as in 'dir/wallpaper'\n",
          "a.txt\ndir\nlist.txt\n"},
     };
     for (const Case& c : cases) {

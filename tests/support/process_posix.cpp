@@ -185,6 +185,11 @@ ProcessResult run_and_signal(const std::vector<std::string>& argv, const Process
     return collect(child, options);
 }
 
-std::string lotpick_binary() { return LOTPICK_BINARY; }
+// The build's lotpick, or the one LOTPICK_TEST_BINARY names: a copy of the
+// build tree in another folder (tools/test-unprivileged) runs its own.
+std::string lotpick_binary() {
+    const char* moved = std::getenv("LOTPICK_TEST_BINARY");
+    return moved && *moved ? moved : LOTPICK_BINARY;
+}
 
 }  // namespace lotpick::test
