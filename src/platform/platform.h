@@ -80,6 +80,12 @@ std::optional<Failure> exceeds_path_limit(const std::string& target);
 // no file in the ANSI code page, but one in the OEM code page, names that.
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target);
 
+// Where the last of the ASCII `characters` stands in `name` as a character
+// of its own, never as the second byte of another; npos when none does. On
+// Windows a name that is not UTF-8 is read a character at a time in the code
+// page its file is named in.
+std::size_t find_last_character(std::string_view name, std::string_view characters);
+
 // The done list of the current directory, the one name both loading and
 // appending use: "DoneList", or an older list spelled in another case.
 std::string done_list_path();

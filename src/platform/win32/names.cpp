@@ -1,8 +1,10 @@
 // The Win32 platform layer, names: which names are UTF-8, the UTF-16 paths
-// the wide calls are handed, and the bytes the wide command line's arguments
-// become.
+// the wide calls are handed, the bytes the wide command line's arguments
+// become, and which of a name's bytes are characters of their own.
 
 #include "platform/win32/names.h"
+
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -145,3 +147,25 @@ std::string argument_bytes(std::string_view utf8) {
 bool is_device_path(std::wstring_view path) { return path.starts_with(LR"(\\.\)"); }
 
 }  // namespace lotpick::platform::win32
+
+namespace lotpick::platform {
+
+// In a double-byte code page (932, 936, 949, 950) the second byte of a
+// character can be 0x5C, the byte of '\': 表 is 95 5C in code page 932. So a
+// name read in the ANSI code page is walked a character at a time, as
+// CharNextExA walks it; every lead byte is above 0x7F, so ASCII bytes cost no
+// call. A UTF-8 name needs no walk: none of its multi-byte characters holds a
+// byte below 0x80.
+std::size_t find_last_character(std::string_view name, std::string_view characters) {
+    if (win32::is_utf8_name(name)) return name.find_last_of(characters);
+    const UINT code_page = win32::narrow_code_page();
+    std::size_t found = std::string_view::npos;
+    for (std::size_t at = 0; at < name.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        if (characters.find(static_cast<char>(byte)) != std::string_view::npos) found = at;
+        else if (byte > 0x7F && IsDBCSLeadByteEx(code_page, byte)) ++at;
+    }
+    return found;
+}
+
+}  // namespace lotpick::platform
