@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -104,6 +105,20 @@ std::optional<std::vector<std::string>> command_line_arguments();
 // a file or a pipe. Where the C runtime cannot buffer by lines, the driver's
 // flush after each finished line does that part.
 void buffer_standard_output();
+
+// A part of a message: the program's own text or the system's wording of a
+// failure, or a name, in the bytes that name its file.
+struct MessagePart {
+    std::string_view text;
+    bool is_name = false;
+};
+
+// Writes a message's parts to `stream` in one write. Into a file or a pipe
+// their bytes go as they are. A Windows console, which would read them in its
+// own code page, is shown the characters they stand for: a name read as its
+// file is named, other text in the ANSI code page the system's wording comes
+// in. False when the write failed.
+bool write_message(std::FILE* stream, std::span<const MessagePart> parts);
 
 // While it lives, this thread holds the lock of `stream`, taken once for a
 // long run of lines instead of for every write, flush and error check: in a
