@@ -3,16 +3,18 @@
 
 #include "destination.h"
 
+#include "platform/platform.h"
+
 namespace lotpick {
 
 std::size_t last_component_start(std::string_view name) {
-    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t slash = platform::find_last_character(name, "/\\");
     return slash == std::string_view::npos ? 0 : slash + 1;
 }
 
 std::size_t extension_start(std::string_view name) {
     const std::size_t component = last_component_start(name);
-    const std::size_t dot = name.rfind('.');
+    const std::size_t dot = platform::find_last_character(name, ".");
     if (dot == std::string_view::npos || dot <= component) return std::string_view::npos;
     return dot;
 }

@@ -17,7 +17,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -31,12 +33,29 @@ constexpr const char* help_summary =
     "unreadable, the pick not recorded or copied, or the output lost. "
     "LOTPICK_SEED=<number> fixes the draw.";
 
+using Part = platform::MessagePart;
+
 // Every diagnostic lotpick adds has this one shape; a warning that needs no
-// reason ends at the path.
+// reason ends at the path. Names go to the platform as names, so that a
+// console shows them as they were typed.
+void report(const Console& console, std::span<const Part> what, std::string_view path, std::string_view reason) {
+    std::vector<Part> parts{{"lotpick: "}};
+    parts.insert(parts.end(), what.begin(), what.end());
+    const Part rest[] = {{" '"}, {path, true}, {reason.empty() ? "'" : "': "}, {reason}, {"\n"}};
+    parts.insert(parts.end(), std::begin(rest), std::end(rest));
+    platform::write_message(console.err, parts);
+}
+
 void report(const Console& console, std::string_view what, std::string_view path, std::string_view reason = "") {
-    std::fprintf(console.err, "lotpick: %.*s '%.*s'%s%.*s\n", static_cast<int>(what.size()), what.data(),
-                 static_cast<int>(path.size()), path.data(), reason.empty() ? "" : ": ",
-                 static_cast<int>(reason.size()), reason.data());
+    const Part parts[] = {{what}};
+    report(console, parts, path, reason);
+}
+
+// A message to standard output that names a file; a failed write is kept as
+// the run's write error.
+void say(const Console& console, std::span<const Part> parts) {
+    if (!platform::write_message(console.out, parts) && console.write_error == 0)
+        console.write_error = errno != 0 ? errno : EIO;
 }
 
 std::string too_long_reason(std::size_t length) {
@@ -127,10 +146,13 @@ struct Run {
 int record_and_copy(const Run& run, std::int32_t n, const DrawPlan& pick, const std::string& target) {
     const auto record_failure = append_done(run.done_path, pick.name);
     const auto copy_failure = platform::copy_file_atomically(pick.name, target);
-    std::fprintf(run.console.out, "%d files picked %d\n%s\n", n, pick.index, pick.name.c_str());
+    const std::string counts = std::to_string(n) + " files picked " + std::to_string(pick.index) + "\n";
+    const Part summary[] = {{counts}, {pick.name, true}, {"\n"}};
+    say(run.console, summary);
     flush_line(run.console);
     if (record_failure) report(run.console, "cannot record pick in", run.done_path, record_failure->reason);
-    if (copy_failure) report(run.console, "cannot copy '" + pick.name + "' to", target, copy_failure->reason);
+    const Part copying[] = {{"cannot copy '"}, {pick.name, true}, {"' to"}};
+    if (copy_failure) report(run.console, copying, target, copy_failure->reason);
     return record_failure || copy_failure ? incomplete : picked;
 }
 
@@ -140,19 +162,22 @@ void report_done_failure(const Run& run) {
 
 // A list that cannot be used is told only once the done list is read to its
 // end, so that what is wrong with the done list comes first, as it always
-// has; `said` goes to standard output before the diagnostic.
-int refuse_list(Run& run, std::string_view what, std::string_view reason, std::string_view said = {}) {
+// has. What is `said` to standard output ends no line and comes after the
+// diagnostic: a console shows each message at once, and there it has always
+// stood last, flushed at the end of the process.
+int refuse_list(Run& run, std::string_view what, std::string_view reason, std::span<const Part> said = {}) {
     const bool failed_before = run.done.failure.has_value();
     is_done(run.done, {});
     if (!failed_before && run.done.failure) report_done_failure(run);
     close_done_list(run.done);
-    if (!said.empty()) std::fwrite(said.data(), 1, said.size(), run.console.out);
     report(run.console, what, run.list_path, reason);
+    if (!said.empty()) say(run.console, said);
     return refused;
 }
 
 int refuse_unreadable_list(Run& run, const platform::Failure& failure) {
-    return refuse_list(run, "cannot read list", failure.reason, "File: " + run.list_path + " not found");
+    const Part not_found[] = {{"File: "}, {run.list_path, true}, {" not found"}};
+    return refuse_list(run, "cannot read list", failure.reason, not_found);
 }
 
 // The line ends of a list that can be drawn from, or nothing after telling

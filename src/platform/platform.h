@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -80,6 +81,12 @@ std::optional<Failure> exceeds_path_limit(const std::string& target);
 // no file in the ANSI code page, but one in the OEM code page, names that.
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target);
 
+// Where the last of the ASCII `characters` stands in `name` as a character
+// of its own, never as the second byte of another; npos when none does. On
+// Windows a name that is not UTF-8 is read a character at a time in the code
+// page its file is named in.
+std::size_t find_last_character(std::string_view name, std::string_view characters);
+
 // The done list of the current directory, the one name both loading and
 // appending use: "DoneList", or an older list spelled in another case.
 std::string done_list_path();
@@ -98,6 +105,20 @@ std::optional<std::vector<std::string>> command_line_arguments();
 // a file or a pipe. Where the C runtime cannot buffer by lines, the driver's
 // flush after each finished line does that part.
 void buffer_standard_output();
+
+// A part of a message: the program's own text or the system's wording of a
+// failure, or a name, in the bytes that name its file.
+struct MessagePart {
+    std::string_view text;
+    bool is_name = false;
+};
+
+// Writes a message's parts to `stream` in one write. Into a file or a pipe
+// their bytes go as they are. A Windows console, which would read them in its
+// own code page, is shown the characters they stand for: a name read as its
+// file is named, other text in the ANSI code page the system's wording comes
+// in. False when the write failed.
+bool write_message(std::FILE* stream, std::span<const MessagePart> parts);
 
 // While it lives, this thread holds the lock of `stream`, taken once for a
 // long run of lines instead of for every write, flush and error check: in a

@@ -2,8 +2,8 @@
 // the ANSI and in the OEM code page, destinations that are devices or
 // directories, runs at once onto one destination, and Ctrl-C in the middle of
 // a copy. The rows in Windows-1252 assume that ANSI code page, Wine's for an
-// English or C locale, and the OEM rows code page 437 or 850; under others
-// they are skipped and say so.
+// English or C locale, those in 932 and 950 a Japanese or Taiwanese one, and
+// the OEM rows code page 437 or 850; under others they are skipped and say so.
 
 #include "support/file_hold.h"
 #include "support/process.h"
@@ -48,10 +48,12 @@ std::set<fs::path> files_in(const fs::path& dir) {
 fs::path utf8_path(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
 
 // Which code pages a row's bytes are written for; it is skipped under others.
-enum class Needs { any, ansi_1252, oem_latin };
+enum class Needs { any, ansi_1252, ansi_932, ansi_950, oem_latin };
 
 bool holds(Needs needs) {
     if (needs == Needs::ansi_1252) return GetACP() == 1252;
+    if (needs == Needs::ansi_932) return GetACP() == 932;
+    if (needs == Needs::ansi_950) return GetACP() == 950;
     if (needs == Needs::oem_latin) return GetOEMCP() == 850 || GetOEMCP() == 437;
     return true;
 }
@@ -88,6 +90,15 @@ TEST(LotpickOnWindows, PicksRecordsAndCopiesNamesInUtf8TheAnsiAndTheOemCodePage)
         {"list.txt", "", "caf\x82.jpg", u8"caf\u00e9.jpg", "wall.bmp", "wall.jpg", {}, Needs::oem_latin},
         {"list.txt", "", "a.jpg", "a.jpg", "wall.bmp", "wall.jpg", {}, Needs::any, true},
         {"list.txt", "", "a.txt", "a.txt", "list.bmp", "list.txt", {}},
+        // Double-byte characters whose second byte is that of '\': \u4e88\u5b9a\u8868
+        // in code page 932, \u6210\u529f in 950, as a console delivers them and
+        // as `dir /b` writes them.
+        {"list.txt", "", "a.jpg", "a.jpg", "\x97\x5C\x92\xE8\x95\x5C.bmp", u8"\u4e88\u5b9a\u8868.jpg", {},
+         Needs::ansi_932},
+        {"list.txt", "", "\x97\x5C\x92\xE8\x95\x5C.jpg", u8"\u4e88\u5b9a\u8868.jpg", "wall.bmp", "wall.jpg", {},
+         Needs::ansi_932},
+        {"list.txt", "", "a.jpg", "a.jpg", "\xA6\xA8\xA5\x5C.bmp", u8"\u6210\u529f.jpg", {}, Needs::ansi_950},
+        {"list.txt", "", "\xA6\xA8\xA5\x5C.jpg", u8"\u6210\u529f.jpg", "wall.bmp", "wall.jpg", {}, Needs::ansi_950},
     };
     bool skipped = false;
     for (Case& c : cases) {

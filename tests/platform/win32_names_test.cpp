@@ -1,9 +1,12 @@
-// Which names the Windows platform layer reads as UTF-8, and the paths it
-// hands the wide calls. The rows that read a name in the ANSI code page
-// assume Windows-1252, which is what Wine gives an English or C locale; under
-// another code page they are skipped and say so.
+// Which names the Windows platform layer reads as UTF-8, the paths it hands
+// the wide calls, and where it finds a separator or a dot. The rows that read
+// a name in the ANSI code page assume Windows-1252, which is what Wine gives
+// an English or C locale, or say what they expect under 932 and 950 too;
+// under another code page they are skipped and say so.
 
 #include "platform/win32/names.h"
+
+#include "platform/platform.h"
 
 #include "support/scratch.h"
 
@@ -55,21 +58,51 @@ TEST(Win32Names, ConvertsUtf8NamesAsUtf8AndTheRestInTheAnsiCodePage) {
     struct Case {
         std::string name;
         std::wstring wide;
-        bool needs_cp1252;
+        UINT code_page = 0;  // the ANSI code page the row is written for, if any
     } cases[] = {
-        {"wall.jpg", L"wall.jpg", false},
-        {"caf\xC3\xA9.png", L"caf\u00e9.png", false},
-        {"\xE5\x86\x99\xE7\x9C\x9F.jpg", L"\u5199\u771f.jpg", false},
-        {"caf\xE9.jpg", L"caf\u00e9.jpg", true},
-        {"\x80.txt", L"\u20ac.txt", true},
-        {std::string("a\0\xE9", 3), L"a", false},
+        {"wall.jpg", L"wall.jpg"},
+        {"caf\xC3\xA9.png", L"caf\u00e9.png"},
+        {"\xE5\x86\x99\xE7\x9C\x9F.jpg", L"\u5199\u771f.jpg"},
+        {"caf\xE9.jpg", L"caf\u00e9.jpg", 1252},
+        {"\x80.txt", L"\u20ac.txt", 1252},
+        {"\x97\x5C\x92\xE8\x95\x5C.jpg", L"\u4e88\u5b9a\u8868.jpg", 932},
+        {"\xA6\xA8\xA5\x5C.jpg", L"\u6210\u529f.jpg", 950},
+        {std::string("a\0\xE9", 3), L"a"},
     };
     bool skipped = false;
     for (const Case& c : cases) {
-        if (c.needs_cp1252 && GetACP() != 1252) skipped = true;
+        if (c.code_page != 0 && GetACP() != c.code_page) skipped = true;
         else EXPECT_EQ(wide_name(c.name), c.wide) << c.name;
     }
-    if (skipped) GTEST_SKIP() << "rows in Windows-1252 skipped: the ANSI code page is " << GetACP();
+    if (skipped) GTEST_SKIP() << "rows in other code pages skipped: the ANSI code page is " << GetACP();
+}
+
+// 97 5C 92 E8 95 5C is "予定表" in code page 932, and three other double-byte
+// characters in 950; A6 A8 A5 5C is "成功" in 950, and four single-byte
+// katakana and a '\' in 932.
+TEST(Win32Names, FindsASeparatorOrADotOnlyWhereItIsACharacterOfItsOwn) {
+    constexpr std::size_t none = std::string::npos;
+    struct Case {
+        std::string name;
+        std::string_view characters;
+        std::size_t in_1252, in_932, in_950;
+    } cases[] = {
+        {"\x97\x5C\x92\xE8\x95\x5C.bmp", "/\\", 5, none, none},
+        {"\x97\x5C\x92\xE8\x95\x5C.bmp", ".", 6, 6, 6},
+        {"pics\\\x97\x5C\x92\xE8\x95\x5C", "/\\", 10, 4, 4},
+        {"\xA6\xA8\xA5\x5C.bmp", "/\\", 3, 3, none},
+        {"d/\xE5\x86\x99\xE7\x9C\x9F\\a.jpg", "/\\", 8, 8, 8},
+        {"a/b\\c.d", "/\\", 3, 3, 3},
+        {"a\\\x97", "/\\", 1, 1, 1},
+        {"", ".", none, none, none},
+    };
+    const UINT code_page = GetACP();
+    if (code_page != 1252 && code_page != 932 && code_page != 950)
+        GTEST_SKIP() << "written for code pages 1252, 932 and 950, not " << code_page;
+    for (const Case& c : cases) {
+        const std::size_t expected = code_page == 1252 ? c.in_1252 : code_page == 932 ? c.in_932 : c.in_950;
+        EXPECT_EQ(find_last_character(c.name, c.characters), expected) << c.name << " in " << code_page;
+    }
 }
 
 std::wstring current_directory() {

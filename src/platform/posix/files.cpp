@@ -206,6 +206,11 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
     }
 }
 
+// Every byte is a character of its own here.
+std::size_t find_last_character(std::string_view name, std::string_view characters) {
+    return name.find_last_of(characters);
+}
+
 std::string done_list_path() {
     // The name the done list has always been appended to, then the one it has
     // always been read by.

@@ -1,8 +1,10 @@
 // The Win32 platform layer, names: which names are UTF-8, the UTF-16 paths
-// the wide calls are handed, and the bytes the wide command line's arguments
-// become.
+// the wide calls are handed, the bytes the wide command line's arguments
+// become, and which of a name's bytes are characters of their own.
 
 #include "platform/win32/names.h"
+
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -17,16 +19,6 @@ namespace {
 // The code page the narrow file calls read names in, which is what a name
 // that is not UTF-8 keeps meaning.
 UINT narrow_code_page() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
-
-std::wstring to_wide(std::string_view bytes, UINT code_page) {
-    if (bytes.empty()) return {};
-    const auto size = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(code_page, 0, bytes.data(), size, nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(code_page, 0, bytes.data(), size, wide.data(), length);
-    return wide;
-}
 
 // GetFullPathNameW normalises exactly as the system does for a path without
 // a prefix (slashes, "." and "..", trailing dots and blanks, device names),
@@ -107,9 +99,19 @@ bool is_utf8_name(std::string_view name) {
                                                static_cast<int>(name.size()), nullptr, 0) > 0;
 }
 
+std::wstring wide_text(std::string_view text, unsigned code_page) {
+    if (text.empty()) return {};
+    const auto size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
 std::wstring wide_name(std::string_view name) {
     name = name.substr(0, name.find('\0'));
-    return to_wide(name, is_utf8_name(name) ? CP_UTF8 : narrow_code_page());
+    return wide_text(name, is_utf8_name(name) ? CP_UTF8 : narrow_code_page());
 }
 
 // Why the prefix: a name may hold 259 bytes, and so may the destination, but
@@ -126,7 +128,7 @@ std::wstring system_path(std::string_view name) { return prefixed_path(wide_name
 std::wstring source_path(std::string_view name) {
     const std::wstring ansi = system_path(name);
     if (ansi.empty() || is_device_path(ansi) || is_utf8_name(name) || !is_missing(ansi)) return ansi;
-    const std::wstring oem = prefixed_path(to_wide(name.substr(0, name.find('\0')), CP_OEMCP));
+    const std::wstring oem = prefixed_path(wide_text(name.substr(0, name.find('\0')), CP_OEMCP));
     return oem != ansi && !is_missing(oem) ? oem : ansi;
 }
 
@@ -136,7 +138,7 @@ std::string utf8_text(std::wstring_view wide) { return to_narrow(wide, CP_UTF8, 
 // "Ã©" in Windows-1252 is the bytes of "é" in UTF-8, so an argument "Ã©.bmp"
 // keeps its UTF-8 bytes, which name its own file.
 std::string argument_bytes(std::string_view utf8) {
-    const std::wstring wide = to_wide(utf8, CP_UTF8);
+    const std::wstring wide = wide_text(utf8, CP_UTF8);
     const std::optional<std::string> narrow = to_narrow(wide, narrow_code_page(), true);
     if (narrow && wide_name(*narrow) == wide) return *narrow;
     return std::string(utf8);
@@ -145,3 +147,25 @@ std::string argument_bytes(std::string_view utf8) {
 bool is_device_path(std::wstring_view path) { return path.starts_with(LR"(\\.\)"); }
 
 }  // namespace lotpick::platform::win32
+
+namespace lotpick::platform {
+
+// In a double-byte code page (932, 936, 949, 950) the second byte of a
+// character can be 0x5C, the byte of '\': 表 is 95 5C in code page 932. So a
+// name read in the ANSI code page is walked a character at a time, as
+// CharNextExA walks it; every lead byte is above 0x7F, so ASCII bytes cost no
+// call. A UTF-8 name needs no walk: none of its multi-byte characters holds a
+// byte below 0x80.
+std::size_t find_last_character(std::string_view name, std::string_view characters) {
+    if (win32::is_utf8_name(name)) return name.find_last_of(characters);
+    const UINT code_page = win32::narrow_code_page();
+    std::size_t found = std::string_view::npos;
+    for (std::size_t at = 0; at < name.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        if (characters.find(static_cast<char>(byte)) != std::string_view::npos) found = at;
+        else if (byte > 0x7F && IsDBCSLeadByteEx(code_page, byte)) ++at;
+    }
+    return found;
+}
+
+}  // namespace lotpick::platform

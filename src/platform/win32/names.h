@@ -13,6 +13,9 @@ namespace lotpick::platform::win32 {
 // above 127. Every other name is in the ANSI code page.
 bool is_utf8_name(std::string_view name);
 
+// `text` in `code_page` in UTF-16.
+std::wstring wide_text(std::string_view text, unsigned code_page);
+
 // `name` in UTF-16, read as UTF-8 or in the ANSI code page as is_utf8_name
 // decides. Like the narrow calls, it stops at a zero byte.
 std::wstring wide_name(std::string_view name);
