@@ -79,6 +79,10 @@ std::optional<std::vector<std::string>> command_line_arguments() { return std::n
 
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOLBF, 256); }
 
+StreamHold::StreamHold(std::FILE* stream) : stream_(stream) { ::flockfile(stream_); }
+
+StreamHold::~StreamHold() { ::funlockfile(stream_); }
+
 // SIGXFSZ would kill the run in the middle of the copy, and SIGPIPE in the
 // middle of its redraws when standard output is a pipe whose reader has gone
 // (`lotpick LIST DEST | head -n 1`), before it could record, copy or say so.

@@ -31,6 +31,10 @@ std::optional<std::vector<std::string>> command_line_arguments() {
 // after each line it finishes, which gives the same output at the same times.
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOFBF, 256); }
 
+StreamHold::StreamHold(std::FILE* stream) : stream_(stream) { _lock_file(stream_); }
+
+StreamHold::~StreamHold() { _unlock_file(stream_); }
+
 // Windows has no file size limit signal and no SIGPIPE: a write that does
 // not fit, or goes to a pipe whose reader has gone, fails and is reported.
 void make_failed_writes_reportable() {}
