@@ -13,11 +13,11 @@
 #   LOTPICK_CALLGRIND_SIZE=100000 bench/callgrind.sh build/release/lotpick
 #
 # LOTPICK_FORCE_SCAN, when set, reaches every run. Scratch data goes to
-# build/bench-data/callgrind; needs valgrind and python3.
+# build/bench-data/callgrind-SIZE; needs valgrind and python3.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-data=$root/build/bench-data/callgrind
 n=${LOTPICK_CALLGRIND_SIZE:-1000000}
+data=$root/build/bench-data/callgrind-$n
 builds=()
 for build in "${@:-$root/build/release/lotpick}"; do builds+=("$(realpath "$build")"); done
 
