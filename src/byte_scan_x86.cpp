@@ -38,16 +38,18 @@ using Bytes32 = unsigned char __attribute__((vector_size(32)));
 using Bytes64 = unsigned char __attribute__((vector_size(64)));
 
 // One bit for each byte of `chunk` that equals `byte`, straight from the
-// compare (pmovmskb; AVX-512 compares into a mask).
-std::uint64_t bytes_equal(Bytes16 chunk, char byte) {
+// compare (pmovmskb; AVX-512 compares into a mask). The chunk comes by
+// reference: clang refuses a wide vector passed by value to a function not
+// built for it, even one always inlined.
+std::uint64_t bytes_equal(const Bytes16& chunk, char byte) {
     return static_cast<std::uint16_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(chunk == byte)));
 }
 
-__attribute__((target("avx2"))) std::uint64_t bytes_equal(Bytes32 chunk, char byte) {
+__attribute__((target("avx2"))) std::uint64_t bytes_equal(const Bytes32& chunk, char byte) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(reinterpret_cast<__m256i>(chunk == byte)));
 }
 
-__attribute__((target("avx512bw"))) std::uint64_t bytes_equal(Bytes64 chunk, char byte) {
+__attribute__((target("avx512bw"))) std::uint64_t bytes_equal(const Bytes64& chunk, char byte) {
     return _mm512_cmpeq_epi8_mask(reinterpret_cast<__m512i>(chunk), _mm512_set1_epi8(byte));
 }
 
