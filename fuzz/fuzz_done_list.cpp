@@ -4,6 +4,7 @@
 // Input: the name to test, a zero byte, then the done list file's bytes.
 
 #include "done_list.h"
+#include "scan_paths.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -109,8 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Pieces as small as they come and halves on the shortest lists, so that
     // lines straddle every border; then the sizes a run uses.
-    check_names(path, names, entries, lotpick::DoneReading{size % 97, 2});
-    check_names(path, names, entries, lotpick::DoneReading{});
+    on_each_scan_path([&] {
+        check_names(path, names, entries, lotpick::DoneReading{size % 97, 2});
+        check_names(path, names, entries, lotpick::DoneReading{});
+    });
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     return 0;

@@ -5,6 +5,7 @@
 
 #include "line_list.h"
 #include "platform/platform.h"
+#include "scan_paths.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -72,17 +73,9 @@ void check_line(std::string_view text, const std::vector<std::size_t>& ends, std
     if (lotpick::count_line_ends(text.substr(0, offset)) + 1 != reference_line_number(ends, offset)) std::abort();
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) return 0;
-    const auto k = static_cast<std::int16_t>(static_cast<std::uint16_t>(data[0] | data[1] << 8));
-    // The text in a buffer of its own size, so that a read past its end is seen.
-    const std::size_t length = size - 2;
-    const std::string bytes(reinterpret_cast<const char*>(data) + 2, length);
-    const std::string_view text(bytes);
-
-    const std::vector<std::size_t> ends = line_end_offsets(text);
+// Counts, walks and line numbers of the text, checked against the model.
+void check_text(std::string_view text, const std::vector<std::size_t>& ends, std::int16_t k) {
+    const std::size_t length = text.size();
     const std::uint64_t count = lotpick::count_line_ends(text);
     if (count != ends.size() || count != reference_count(text)) std::abort();
     // A piece counted past the byte before it, as the list is read.
@@ -95,5 +88,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::int64_t index : {std::int64_t{k}, n, n + 1, std::numeric_limits<std::int64_t>::max(),
                                      std::numeric_limits<std::int64_t>::min()})
         check_line(text, ends, index);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const auto k = static_cast<std::int16_t>(static_cast<std::uint16_t>(data[0] | data[1] << 8));
+    // The text in a buffer of its own size, so that a read past its end is seen.
+    const std::size_t length = size - 2;
+    const std::string bytes(reinterpret_cast<const char*>(data) + 2, length);
+    const std::string_view text(bytes);
+
+    const std::vector<std::size_t> ends = line_end_offsets(text);
+    on_each_scan_path([&] { check_text(text, ends, k); });
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "list_file.h"
 #include "platform/platform.h"
 #include "random_draw.h"
+#include "scan_paths.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -70,13 +71,11 @@ lotpick::ScannedList scanned_from(std::string_view bytes) {
     return lotpick::load_text_file(std::move(source), lotpick::ListReading{stretch * (1 + bytes.size() % 5), stretch, 2});
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+// The list's count, its table and its first attempts' names.
+void check_list(std::string_view bytes) {
     const lotpick::ScannedList scanned = scanned_from(bytes);
     if (!scanned.list || scanned.list->utf16 != starts_utf16(bytes)) std::abort();
-    if (scanned.list->utf16) return 0;
+    if (scanned.list->utf16) return;
     // Names come from the text past one UTF-8 byte order mark, told here
     // without the program's own tests, so that a slip there shows.
     const std::string_view text = past_utf8_mark(bytes);
@@ -96,5 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (found.failure) std::abort();
     for (std::size_t i = 0; i < indexes.size(); ++i)
         check_name(text, ends, found, lotpick::name_selected(found, i), indexes[i]);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    on_each_scan_path([&] { check_list(bytes); });
     return 0;
 }

@@ -1,6 +1,6 @@
 // The two loops a run spends its time in over the bytes of a list or a done
-// list: counting line ends, and marking where names end, each with the
-// widest vector compares the running processor has.
+// list: counting line ends, and marking where names end, each on one of the
+// scan paths the running processor has: the widest, unless one is forced.
 #pragma once
 
 #include <cstddef>
@@ -17,13 +17,25 @@ std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t 
 
 // For each of `blocks` scan blocks at `bytes`, a word whose bit i is set when
 // byte i of the block is a CR, a LF or a zero byte; a LF right after a CR
-// among these bytes may be left unmarked, as it ends no line.
+// among these bytes is left unmarked, as it ends no line.
 void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks);
 
-// The same scans in portable vectors, sixteen bytes a compare, for any
-// processor. Each processor's file (byte_scan_x86.cpp, byte_scan_other.cpp;
-// CMake picks one) defines the scans above with these, or with wider ones
-// where the running processor has them.
+// The ways the scans can run: on 64-bit words, for any processor, and with
+// x86-64's vector compares, sixteen, thirty-two and sixty-four bytes at a
+// time.
+enum class ScanPath { portable, sse2, avx2, avx512 };
+
+// Whether the running processor, and its system, can scan on `path`.
+bool has_scan_path(ScanPath path);
+
+// Every scan from now on runs on `path`, which the processor must have: the
+// tests try each, and LOTPICK_FORCE_SCAN forces one. A run starts on the
+// widest the processor has.
+void use_scan_path(ScanPath path);
+
+// The portable scans, eight bytes a step. Each processor's file
+// (byte_scan_x86.cpp, byte_scan_other.cpp; CMake picks one) defines the scans
+// above with these, or with wider ones.
 namespace portable {
 std::uint64_t count_line_ends(const unsigned char* bytes, std::size_t at, std::size_t end);
 void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks);

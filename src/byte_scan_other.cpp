@@ -4,6 +4,11 @@
 
 namespace lotpick {
 
+bool has_scan_path(ScanPath path) { return path == ScanPath::portable; }
+
+// The only path there is.
+void use_scan_path(ScanPath) {}
+
 std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
     return portable::count_line_ends(bytes, at, end);
 }

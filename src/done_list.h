@@ -51,7 +51,4 @@ std::vector<bool> is_done(DoneList& done, std::span<const std::string_view> name
 // Lets other runs append again.
 void close_done_list(DoneList& done);
 
-// Records a pick at the end of the done list file.
-std::optional<platform::Failure> append_done(const std::string& path, std::string_view name);
-
 }  // namespace lotpick

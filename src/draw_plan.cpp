@@ -39,25 +39,10 @@ std::optional<DrawPlan> plan_attempts(FoundNames& found, DoneList& done, std::in
         if (name->size > max_name_length || !done_names[found.selected[asked]]) break;
     }
     if (plan.redraws == upto && upto < most) return std::nullopt;
-    plan.redraws = std::min(plan.redraws, most);
     plan.name = text_of(found, *name);
     plan.size = name->size;
     plan.line = name->line;
     return plan;
-}
-
-// The attempts from made + 1 to `upto`, from the stretches of the list their
-// names lie on.
-std::optional<DrawPlan> plan_batch(const ListFile& list, std::int32_t n, std::int32_t most, std::int32_t made,
-                                   std::int32_t upto, DoneList& done) {
-    std::vector<std::int32_t> indexes;
-    for (std::int32_t i = made; i < upto; ++i) indexes.push_back(scale_to_index(next_random(), n));
-    FoundNames found = copy_line(list, indexes);
-    std::size_t next = 0;
-    return plan_attempts(found, done, made, upto, most, [&](std::size_t& asked) {
-        asked = next;
-        return indexes[next++];
-    });
 }
 
 }  // namespace
@@ -73,12 +58,19 @@ DrawPlan plan_draws(const ListFile& list, std::int32_t n, std::uint32_t seed, Do
     seed_generator(seed);
     const std::int32_t most = std::max(n, 1);
     // Without a done list only an empty name is done, and a verdict costs no
-    // reading: the first attempt alone is worked out first.
-    const std::int32_t first = std::min(done.source ? first_attempts : 1, most);
-    const std::int32_t made = std::min(first_attempts, most);
-    if (std::optional<DrawPlan> plan = plan_batch(list, n, most, 0, first, done)) return std::move(*plan);
-    if (first < made)
-        if (std::optional<DrawPlan> plan = plan_batch(list, n, most, first, made, done)) return std::move(*plan);
+    // reading: the first attempt alone is worked out first, and when its
+    // name is empty, every later one from the table.
+    const std::int32_t made = std::min(done.source ? first_attempts : 1, most);
+    std::vector<std::int32_t> indexes;
+    for (std::int32_t i = 0; i < made; ++i) indexes.push_back(scale_to_index(next_random(), n));
+    // These attempts' names from the stretches of the list they lie on.
+    FoundNames found = copy_line(list, indexes);
+    std::size_t next = 0;
+    std::optional<DrawPlan> plan = plan_attempts(found, done, 0, made, most, [&](std::size_t& asked) {
+        asked = next;
+        return indexes[next++];
+    });
+    if (plan) return std::move(*plan);
     // Every later attempt, from the name of each generator output.
     FoundNames table = index_drawable_lines(list, n);
     return *plan_attempts(table, done, made, most, most, [&](std::size_t& asked) {

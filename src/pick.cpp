@@ -3,6 +3,7 @@
 
 #include "pick.h"
 
+#include "byte_scan.h"
 #include "destination.h"
 #include "done_list.h"
 #include "draw_plan.h"
@@ -13,6 +14,7 @@
 #include "version.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
@@ -107,6 +109,23 @@ bool read_fixed_seed(const Console& console, std::optional<std::uint32_t>& seed)
     return seed.has_value();
 }
 
+// LOTPICK_FORCE_SCAN, when set and not empty, a diagnostic: every byte scan
+// runs on the path it names. False after a name of no path, or of one the
+// processor does not have.
+bool force_scan_path(const Console& console) {
+    if (!console.force_scan || console.force_scan->empty()) return true;
+    constexpr std::string_view names[] = {"portable", "sse2", "avx2", "avx512"};
+    const std::string_view* named = std::find(std::begin(names), std::end(names), *console.force_scan);
+    const auto path = static_cast<ScanPath>(named - std::begin(names));
+    const bool usable = named != std::end(names) && has_scan_path(path);
+    if (usable) use_scan_path(path);
+    else if (named == std::end(names))
+        report(console, "invalid LOTPICK_FORCE_SCAN", *console.force_scan, "expected portable, sse2, avx2 or avx512");
+    else
+        report(console, "cannot force scan path", *console.force_scan, "this processor does not have it");
+    return usable;
+}
+
 bool fits_name(std::string_view destination, const Console& console) {
     if (destination.size() <= max_name_length) return true;
     report(console, "destination too long", destination, too_long_reason(destination.size()));
@@ -144,7 +163,7 @@ struct Run {
 
 // The record comes before the copy, and stays when the copy fails.
 int record_and_copy(const Run& run, std::int32_t n, const DrawPlan& pick, const std::string& target) {
-    const auto record_failure = append_done(run.done_path, pick.name);
+    const auto record_failure = platform::append_record(run.done_path, pick.name);
     const auto copy_failure = platform::copy_file_atomically(pick.name, target);
     const std::string counts = std::to_string(n) + " files picked " + std::to_string(pick.index) + "\n";
     const Part summary[] = {{counts}, {pick.name, true}, {"\n"}};
@@ -272,7 +291,8 @@ int run_pick(std::span<const std::string> args, const Console& console) {
     // the destination would otherwise go by unnoticed.
     for (const std::string& extra : args.subspan(3)) report(console, "ignoring extra argument", extra);
     std::optional<std::uint32_t> fixed_seed;
-    if (!read_fixed_seed(console, fixed_seed) || !fits_name(args[2], console) || !names_a_file(args[2], console))
+    if (!read_fixed_seed(console, fixed_seed) || !force_scan_path(console) || !fits_name(args[2], console) ||
+        !names_a_file(args[2], console))
         return finish(console, refused);
     return finish(console, pick_and_copy(args[1], args[2], fixed_seed, console));
 }
@@ -284,6 +304,7 @@ int run_pick(int argc, char** argv) {
     if (!args) args.emplace(argv, argv + argc);
     Console console{stdout, stderr, std::nullopt};
     if (const char* seed = std::getenv("LOTPICK_SEED")) console.seed = seed;
+    if (const char* path = std::getenv("LOTPICK_FORCE_SCAN")) console.force_scan = path;
     return run_pick(*args, console);
 }
 

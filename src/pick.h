@@ -12,7 +12,8 @@ namespace lotpick {
 struct Console {
     std::FILE* out = nullptr;
     std::FILE* err = nullptr;
-    std::optional<std::string> seed;  // the LOTPICK_SEED variable, when set
+    std::optional<std::string> seed;          // the LOTPICK_SEED variable, when set
+    std::optional<std::string> force_scan{};  // the LOTPICK_FORCE_SCAN variable, when set
     // The error of the first write to `out` that failed, kept by whatever
     // printed it: the stream's own flag cannot say why, and by the end of
     // the run errno tells of something else.

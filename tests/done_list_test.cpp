@@ -3,6 +3,7 @@
 #include "done_list.h"
 
 #include "support/lines.h"
+#include "support/scan_paths.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +36,9 @@ void expect_verdicts(const std::string& path, const std::vector<std::pair<std::s
     for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(verdicts[i], cases[i].second) << cases[i].first;
 }
 
-TEST(IsDone, MatchesWholeEntriesOnlyAndByteForByte) {
+LOTPICK_ON_EACH_SCAN_PATH(IsDone);
+
+TEST_P(IsDone, MatchesWholeEntriesOnlyAndByteForByte) {
     test::ScratchDir scratch;
     test::write_file("DoneList", "pics/sunset.jpg\r\nb.txt\r\nc d\nlast\rz\0ghost\r\nafter\0"sv);
     expect_verdicts("DoneList", {
@@ -46,7 +49,7 @@ TEST(IsDone, MatchesWholeEntriesOnlyAndByteForByte) {
     });
 }
 
-TEST(IsDone, WithNoDoneListOnlyTheEmptyNameIsDone) {
+TEST_P(IsDone, WithNoDoneListOnlyTheEmptyNameIsDone) {
     test::ScratchDir scratch;
     expect_verdicts("DoneList", {{"", true}, {"a.txt", false}});
 }
@@ -68,7 +71,7 @@ std::vector<std::string> plain_entries(std::string_view text) {
     return entries;
 }
 
-TEST(IsDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
+TEST_P(IsDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
     std::mt19937 rng(8);
     static constexpr std::string_view alphabet("ab\r\n\0", 5);
     test::ScratchDir scratch;
@@ -104,7 +107,7 @@ TEST(IsDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
 
 // In pieces of the smallest size and in two halves, the second of which
 // reads from the byte before the middle (here byte 258 or 260).
-TEST(IsDone, HalvesMeetAtTheLineThatHoldsTheMiddle) {
+TEST_P(IsDone, HalvesMeetAtTheLineThatHoldsTheMiddle) {
     test::ScratchDir scratch;
     const std::string first(258, 'a');
     const struct {
@@ -126,7 +129,7 @@ TEST(IsDone, HalvesMeetAtTheLineThatHoldsTheMiddle) {
     }
 }
 
-TEST(IsDone, ReadsAsManyTimesAsAsked) {
+TEST_P(IsDone, ReadsAsManyTimesAsAsked) {
     test::ScratchDir scratch;
     test::write_file("DoneList", "a\r\nb");
     DoneList done = open_done_list("DoneList");
@@ -144,7 +147,7 @@ TEST(AppendDone, SeparatesEntriesWithCrLfAndNeverEndsWithOne) {
         {"a.jpg", "a.jpg\r\nb c.png\r\n\r\na.jpg"},
     };
     for (const auto& [name, content] : steps) {
-        EXPECT_FALSE(append_done("DoneList", name)) << name;
+        EXPECT_FALSE(platform::append_record("DoneList", name)) << name;
         EXPECT_EQ(test::read_file("DoneList"), content) << "after " << name;
     }
 }
@@ -152,7 +155,7 @@ TEST(AppendDone, SeparatesEntriesWithCrLfAndNeverEndsWithOne) {
 TEST(AppendDone, ReportsAFailureWhenTheListCannotBeOpened) {
     test::ScratchDir scratch;
     std::filesystem::create_directory("DoneList");
-    const auto failure = append_done("DoneList", "a.jpg");
+    const auto failure = platform::append_record("DoneList", "a.jpg");
     ASSERT_TRUE(failure);
     EXPECT_FALSE(failure->reason.empty());
 }

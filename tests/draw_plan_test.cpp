@@ -9,6 +9,7 @@
 #include "line_list.h"
 #include "random_draw.h"
 #include "support/lines.h"
+#include "support/scan_paths.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +65,9 @@ void expect_plan_as_walked(const std::string& list_text, const Names& done_names
     }
 }
 
-TEST(PlanDraws, StopsWhereADrawByDrawWalkStops) {
+LOTPICK_ON_EACH_SCAN_PATH(PlanDraws);
+
+TEST_P(PlanDraws, StopsWhereADrawByDrawWalkStops) {
     test::ScratchDir scratch;
     std::mt19937 rng(9);
     struct Case {
@@ -90,7 +93,7 @@ TEST(PlanDraws, StopsWhereADrawByDrawWalkStops) {
     }
 }
 
-TEST(PlanDraws, AnEmptyListStandsOnItsOneAttempt) {
+TEST_P(PlanDraws, AnEmptyListStandsOnItsOneAttempt) {
     test::ScratchDir scratch;
     expect_plan_as_walked("", {}, 3, "empty list");
     expect_plan_as_walked("\r\n\r\n", {}, 3, "only line ends");
@@ -137,7 +140,9 @@ void expect_every_output_selects_its_line(const std::string& text, std::int32_t 
     }
 }
 
-TEST(IndexDrawableLines, GivesEveryOutputTheNameCopyLineGivesOnRandomTexts) {
+LOTPICK_ON_EACH_SCAN_PATH(IndexDrawableLines);
+
+TEST_P(IndexDrawableLines, GivesEveryOutputTheNameCopyLineGivesOnRandomTexts) {
     std::mt19937 rng(3);
     static constexpr std::string_view alphabet("ab\r\n\r\n\0", 7);
     for (int round = 0; round < 40; ++round) {
@@ -148,13 +153,13 @@ TEST(IndexDrawableLines, GivesEveryOutputTheNameCopyLineGivesOnRandomTexts) {
     }
 }
 
-TEST(IndexDrawableLines, ReachesTheRightLinesOfAListLongerThanTheDrawCanCover) {
+TEST_P(IndexDrawableLines, ReachesTheRightLinesOfAListLongerThanTheDrawCanCover) {
     std::string text;
     for (int i = 0; i < 40000; ++i) text += "name" + std::to_string(i) + (i % 3 == 0 ? "\n" : "\r\n");
     expect_every_output_selects_its_line(text, static_cast<std::int32_t>(count_line_ends(text)));
 }
 
-TEST(IndexDrawableLines, SlidesOverLongBlankStretchesToTheNextName) {
+TEST_P(IndexDrawableLines, SlidesOverLongBlankStretchesToTheNextName) {
     const std::string text = "first\r\n" + std::string(200000, '\n') + "last";
     const auto n = static_cast<std::int32_t>(count_line_ends(text));
     const FoundNames table = table_of(text, n);
@@ -165,7 +170,7 @@ TEST(IndexDrawableLines, SlidesOverLongBlankStretchesToTheNextName) {
     EXPECT_EQ(table.names.size(), 2u);
 }
 
-TEST(IndexDrawableLines, GivesTheEmptyNameForAnEmptyText) {
+TEST_P(IndexDrawableLines, GivesTheEmptyNameForAnEmptyText) {
     for (const std::int32_t n : {0, 5}) {
         const FoundNames table = table_of("", n);
         for (std::uint32_t r = 0; r < generator_outputs; ++r) ASSERT_EQ(name_selected(table, r).size, 0u);

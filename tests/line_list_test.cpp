@@ -3,6 +3,7 @@
 #include "line_list.h"
 
 #include "support/lines.h"
+#include "support/scan_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,9 @@ namespace {
 
 using namespace std::string_view_literals;
 
-TEST(CountLineEnds, CountsCrLfLoneCrAndLoneLfOnceEach) {
+LOTPICK_ON_EACH_SCAN_PATH(CountLineEnds);
+
+TEST_P(CountLineEnds, CountsCrLfLoneCrAndLoneLfOnceEach) {
     const std::pair<std::string_view, std::uint64_t> cases[] = {
         {""sv, 0},
         {"a"sv, 0},
@@ -38,7 +41,9 @@ struct LineCase {
     std::string_view name;
 };
 
-TEST(CopyLine, SelectsTheLineThatThePickIndexNames) {
+LOTPICK_ON_EACH_SCAN_PATH(CopyLine);
+
+TEST_P(CopyLine, SelectsTheLineThatThePickIndexNames) {
     const LineCase cases[] = {
         {""sv, 0, ""sv},
         {"a\r\nb\r\nc\r\n"sv, 0, "a"sv},
@@ -69,7 +74,7 @@ TEST(CopyLine, SelectsTheLineThatThePickIndexNames) {
         EXPECT_EQ(test::copy_line(c.text, c.k), c.name) << testing::PrintToString(c.text) << " k=" << c.k;
 }
 
-TEST(CopyLine, ReturnsAViewIntoTheText) {
+TEST_P(CopyLine, ReturnsAViewIntoTheText) {
     const std::string text = "first\r\nsecond\r\n";
     const std::string_view name = test::copy_line(text, 2);
     EXPECT_EQ(name.data(), text.data() + 7);
@@ -107,7 +112,7 @@ std::string random_text(std::mt19937& rng) {
     return text;
 }
 
-TEST(CountLineEnds, AgreesWithAByteWalkOnRandomTexts) {
+TEST_P(CountLineEnds, AgreesWithAByteWalkOnRandomTexts) {
     std::mt19937 rng(1);
     for (int round = 0; round < 3000; ++round) {
         const std::string text = random_text(rng);
@@ -115,7 +120,7 @@ TEST(CountLineEnds, AgreesWithAByteWalkOnRandomTexts) {
     }
 }
 
-TEST(CountLineEnds, CountsAPairSplitAtEveryBlockBorderOnce) {
+TEST_P(CountLineEnds, CountsAPairSplitAtEveryBlockBorderOnce) {
     for (std::size_t at = 0; at < 200; ++at) {
         std::string text(200, 'x');
         text[at] = '\r';
@@ -124,7 +129,7 @@ TEST(CountLineEnds, CountsAPairSplitAtEveryBlockBorderOnce) {
     }
 }
 
-TEST(CopyLine, AgreesWithALineByLineWalkOnRandomTexts) {
+TEST_P(CopyLine, AgreesWithALineByLineWalkOnRandomTexts) {
     std::mt19937 rng(2);
     for (int round = 0; round < 1000; ++round) {
         const std::string text = random_text(rng);
@@ -141,7 +146,9 @@ struct SkipCase {
     std::size_t after;
 };
 
-TEST(SkipLineEnds, StopsJustPastTheWantedLineEndOrAtTheEnd) {
+LOTPICK_ON_EACH_SCAN_PATH(SkipLineEnds);
+
+TEST_P(SkipLineEnds, StopsJustPastTheWantedLineEndOrAtTheEnd) {
     const SkipCase cases[] = {
         {"a\r\nb\r\nc"sv, 0, 0, 0}, {"a\r\nb\r\nc"sv, 0, 1, 2}, {"a\r\nb\r\nc"sv, 0, 2, 5},
         {"a\r\nb\r\nc"sv, 0, 3, 7}, {"a\r\nb\r\nc"sv, 2, 1, 5}, {"a\r\nb"sv, 2, 1, 4},

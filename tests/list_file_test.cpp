@@ -6,6 +6,7 @@
 #include "line_list.h"
 #include "support/lines.h"
 #include "support/scratch.h"
+#include "support/scan_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,9 @@ void expect_as_whole_text(const ListFile& list, const std::string& bytes, const 
     }
 }
 
-TEST(LoadTextFile, CountsAndNamesAsTheWholeTextOnRandomLists) {
+LOTPICK_ON_EACH_SCAN_PATH(LoadTextFile);
+
+TEST_P(LoadTextFile, CountsAndNamesAsTheWholeTextOnRandomLists) {
     std::mt19937 rng(5);
     static constexpr std::string_view alphabet("ab\r\n\r\n\0", 7);
     test::ScratchDir scratch;
@@ -73,7 +76,7 @@ TEST(LoadTextFile, CountsAndNamesAsTheWholeTextOnRandomLists) {
     }
 }
 
-TEST(LoadTextFile, ReadsLongNamesAndLongBlankStretchesToTheirEnds) {
+TEST_P(LoadTextFile, ReadsLongNamesAndLongBlankStretchesToTheirEnds) {
     test::ScratchDir scratch;
     std::string pairs;
     for (int i = 0; i < 300000; ++i) pairs += "\r\n";
@@ -96,7 +99,7 @@ TEST(LoadTextFile, ReadsLongNamesAndLongBlankStretchesToTheirEnds) {
     }
 }
 
-TEST(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
+TEST_P(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
     test::ScratchDir scratch;
     const struct {
         std::string bytes;
@@ -113,7 +116,7 @@ TEST(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
     }
 }
 
-TEST(LoadTextFile, FailsWithAReasonForMissingFilesAndDirectories) {
+TEST_P(LoadTextFile, FailsWithAReasonForMissingFilesAndDirectories) {
     test::ScratchDir scratch;
     std::filesystem::create_directory("dir");
     for (const char* path : {"missing.txt", "dir"}) {

@@ -4,6 +4,7 @@
 #include "pick.h"
 
 #include "random_draw.h"
+#include "support/scan_paths.h"
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
@@ -36,9 +37,10 @@ std::string drain(std::FILE* file) {
     return bytes;
 }
 
-RunResult pick(std::vector<std::string> args, std::optional<std::string> seed) {
+RunResult pick(std::vector<std::string> args, std::optional<std::string> seed,
+               std::optional<std::string> force_scan = std::nullopt) {
     args.insert(args.begin(), "lotpick");
-    Console console{std::tmpfile(), std::tmpfile(), std::move(seed)};
+    Console console{std::tmpfile(), std::tmpfile(), std::move(seed), std::move(force_scan)};
     RunResult run;
     run.status = run_pick(args, console);
     run.out = drain(console.out);
@@ -128,6 +130,41 @@ TEST(RunPick, RefusesASeedThatIsNotAPlainThirtyTwoBitNumberBeforeTouchingFiles) 
         EXPECT_EQ(run.out, "") << seed;
         EXPECT_EQ(run.err.rfind("lotpick: invalid LOTPICK_SEED '" + std::string(seed) + "': ", 0), 0u) << run.err;
         EXPECT_EQ(test::list_dir(scratch.path()), "list.txt\n") << seed;
+    }
+}
+
+// A pick with one name of three left, and what it leaves behind.
+RunResult pick_the_last_name(std::optional<std::string> force_scan) {
+    test::ScratchDir scratch;
+    write_file("list.txt", three_names);
+    write_pickable_files();
+    write_file("DoneList", "b.txt\r\nc.txt");
+    RunResult run = pick({"list.txt", "wall.bmp"}, "7", std::move(force_scan));
+    test::use_widest_scan_path();
+    run.out += "-- left behind:\n" + test::list_dir(scratch.path()) + read_file("DoneList");
+    return run;
+}
+
+// A forced path picks as the path a run starts on does; one the processor
+// lacks, or no path at all, is refused before anything is touched.
+TEST(RunPick, PicksAlikeOnEveryForcedScanPathAndRefusesOneThisProcessorLacks) {
+    const RunResult widest = pick_the_last_name(std::nullopt);
+    ASSERT_EQ(widest.status, 0) << widest.err;
+    const std::string untouched = "-- left behind:\nDoneList\na.txt\nb.txt\nc.txt\nlist.txt\nb.txt\r\nc.txt";
+    for (const std::string path : {"portable", "sse2", "avx2", "avx512", "AVX2"}) {
+        const RunResult run = pick_the_last_name(path);
+        const auto named = std::find(std::begin(test::scan_path_names), std::end(test::scan_path_names), path);
+        const bool known = named != std::end(test::scan_path_names);
+        if (known && has_scan_path(static_cast<ScanPath>(named - std::begin(test::scan_path_names)))) {
+            EXPECT_EQ(run.status, 0) << path << run.err;
+            EXPECT_EQ(run.out, widest.out) << path;
+            continue;
+        }
+        const std::string reason = known ? "cannot force scan path '" + path + "': this processor does not have it"
+                                         : "invalid LOTPICK_FORCE_SCAN '" + path + "': expected portable, sse2, avx2 or avx512";
+        EXPECT_EQ(run.status, 1) << path;
+        EXPECT_EQ(run.out, untouched) << path;
+        EXPECT_EQ(run.err, "lotpick: " + reason + "\n");
     }
 }
 

@@ -34,10 +34,9 @@ inline void expect_scans_as_byte_walk(CountScan count, MarkScan mark) {
         mark(bytes.data() + at, blocks, marks.data());
         for (std::size_t i = 0; i < blocks * scan_block; ++i) {
             const char byte = bytes[at + i];
-            const bool ends = byte == '\r' || byte == '\n' || byte == '\0';
-            // A LF right after a CR may go either way; nothing else may.
-            const bool either = byte == '\n' && i > 0 && bytes[at + i - 1] == '\r';
-            if (either) continue;
+            // A LF right after a CR ends no line, and is left out.
+            const bool lf_of_pair = byte == '\n' && i > 0 && bytes[at + i - 1] == '\r';
+            const bool ends = (byte == '\r' || byte == '\n' || byte == '\0') && !lf_of_pair;
             ASSERT_EQ((marks[i / scan_block] >> (i % scan_block)) & 1, ends ? 1u : 0u) << round << " byte " << i;
         }
     }

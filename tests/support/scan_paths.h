@@ -1,0 +1,55 @@
+// Test support: tests that run once on each scan path the processor has, not
+// only on the one a run would take, so that a path no machine here takes by
+// itself is still tested. A path the processor lacks is skipped.
+#pragma once
+
+#include "byte_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace lotpick::test {
+
+inline constexpr ScanPath every_scan_path[] = {ScanPath::portable, ScanPath::sse2, ScanPath::avx2, ScanPath::avx512};
+
+// Back to the path a run starts on, the widest the processor has.
+inline void use_widest_scan_path() {
+    for (const ScanPath path : every_scan_path)
+        if (has_scan_path(path)) use_scan_path(path);
+}
+
+class OnEachScanPath : public testing::TestWithParam<ScanPath> {
+protected:
+    void SetUp() override {
+        if (!has_scan_path(GetParam())) GTEST_SKIP() << "the processor lacks this scan path";
+        use_scan_path(GetParam());
+    }
+
+    void TearDown() override { use_widest_scan_path(); }
+};
+
+// Their names, as LOTPICK_FORCE_SCAN takes them.
+inline constexpr std::string_view scan_path_names[] = {"portable", "sse2", "avx2", "avx512"};
+
+inline std::string scan_path_name(const testing::TestParamInfo<ScanPath>& info) {
+    return std::string(scan_path_names[static_cast<int>(info.param)]);
+}
+
+}  // namespace lotpick::test
+
+namespace lotpick {
+
+// So that a test's parameter reads as its path's name.
+inline void PrintTo(ScanPath path, std::ostream* out) {
+    *out << test::scan_path_name(testing::TestParamInfo<ScanPath>(path, 0));
+}
+
+}  // namespace lotpick
+
+// Makes `Suite` a suite of tests (TEST_P) that each run on every scan path.
+#define LOTPICK_ON_EACH_SCAN_PATH(Suite)                                  \
+    class Suite : public ::lotpick::test::OnEachScanPath {};              \
+    INSTANTIATE_TEST_SUITE_P(ScanPaths, Suite, ::testing::ValuesIn(::lotpick::test::every_scan_path), \
+                             ::lotpick::test::scan_path_name)
