@@ -292,8 +292,9 @@ TEST(Faults, ADoneListThatCannotBeReadIsToldAndNeverBlocksTheRun) {
 // start: the run picks what a run without a done list picks, with no
 // redraws, and records it. (None of the names is there to be copied.)
 TEST(Faults, ADoneListThatFailsInTheMiddleOfTheRunCountsAsEmptyFromTheStart) {
-    const std::string preload = LOTPICK_FAILING_READS;
-    if (preload.empty()) GTEST_SKIP() << "a library loaded into the run makes the read fail; this build loads none";
+    const std::string library = LOTPICK_FAILING_READS;
+    if (library.empty()) GTEST_SKIP() << "a library loaded into the run makes the read fail; this build loads none";
+    const std::string preload = (fs::read_symlink("/proc/self/exe").parent_path() / library).string();
     test::ScratchDir scratch;
     std::string list;
     std::string done;
