@@ -21,6 +21,7 @@ namespace lotpick {
 namespace {
 
 using namespace std::string_view_literals;
+using namespace std::string_literals;
 
 // Each name on its own, and all of them in one pass.
 void expect_verdicts(const std::string& path, const std::vector<std::pair<std::string_view, bool>>& cases) {
@@ -40,12 +41,15 @@ LOTPICK_ON_EACH_SCAN_PATH(IsDone);
 
 TEST_P(IsDone, MatchesWholeEntriesOnlyAndByteForByte) {
     test::ScratchDir scratch;
-    test::write_file("DoneList", "pics/sunset.jpg\r\nb.txt\r\nc d\nlast\rz\0ghost\r\nafter\0"sv);
+    // The longest names there are, one inside the list and one at its end.
+    const std::string longest(259, 'L'), longest_last(259, 'M');
+    test::write_file("DoneList", "pics/sunset.jpg\r\nb.txt\r\nc d\nlast\rz\0ghost\r\nafter\0\r\n"s + longest + "\r\n" +
+                                     longest_last);
     expect_verdicts("DoneList", {
         {"pics/sunset.jpg", true}, {"sunset.jpg", false}, {"set.jpg", false}, {"b.txt", true},
         {"B.TXT", false},          {"b.tx", false},       {"c d", true},      {"last", true},
         {"z", true},               {"ghost", false},      {"", true},         {"b.txt\r\nc d", false},
-        {"after", true},           {"z\0ghost"sv, false},
+        {"after", true},           {"z\0ghost"sv, false}, {longest, true},    {longest_last, true},
     });
 }
 
@@ -143,8 +147,8 @@ TEST_P(IsDone, ReadsAsManyTimesAsAsked) {
 TEST(AppendDone, SeparatesEntriesWithCrLfAndNeverEndsWithOne) {
     test::ScratchDir scratch;
     const std::pair<std::string_view, std::string_view> steps[] = {
-        {"", ""}, {"a.jpg", "a.jpg"}, {"b c.png", "a.jpg\r\nb c.png"}, {"", "a.jpg\r\nb c.png\r\n"},
-        {"a.jpg", "a.jpg\r\nb c.png\r\n\r\na.jpg"},
+        {"", ""}, {"a", "a"}, {"b c.png", "a\r\nb c.png"}, {"", "a\r\nb c.png\r\n"},
+        {"a", "a\r\nb c.png\r\n\r\na"},
     };
     for (const auto& [name, content] : steps) {
         EXPECT_FALSE(platform::append_record("DoneList", name)) << name;

@@ -250,6 +250,7 @@ TEST(RunPick, RefusesNamesThatDoNotFitWithoutRecordingOrCopying) {
         std::string err;
     } cases[] = {
         {long_name, "wall.bmp", "lotpick: name too long in line 1 of 'list.txt': 300 bytes, at most 259\n"},
+        {std::string(260, 'n'), "wall.bmp", "lotpick: name too long in line 1 of 'list.txt': 260 bytes, at most 259\n"},
         {"\r\n" + long_name + "\r\n", "wall.bmp",
          "lotpick: name too long in line 2 of 'list.txt': 300 bytes, at most 259\n"},
         {"a.txt", std::string(260, 'w'),

@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lotpick {
@@ -104,11 +107,23 @@ TEST(Lotpick, RunsUntilEveryNameIsDoneThenRepeatsTheLastDraw) {
     EXPECT_NE(outputs.find("files picked"), std::string::npos);
 }
 
+// Runs a few milliseconds apart draw differently: over a thousand names, five
+// first draws all alike would be a fixed seed, not the clock.
 TEST(Lotpick, AnEmptySeedVariableMeansTheClock) {
     test::ScratchDir scratch;
     write_three_names();
     const auto run = lotpick({"list.txt", "wall"}, "");
     EXPECT_EQ(run.status, 0) << run.err;
+    std::string names;
+    for (int i = 0; i < 1000; ++i) names += "n" + std::to_string(i) + "\r\n";
+    write_file("list.txt", names);
+    std::set<std::string> picks;
+    for (int i = 0; i < 5; ++i) {
+        std::filesystem::remove("DoneList");
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        picks.insert(lotpick({"list.txt", "wall"}, "").out);
+    }
+    EXPECT_GT(picks.size(), 1u);
 }
 
 TEST(Lotpick, RejectsABadSeedWithStatusOneAndTouchesNothing) {

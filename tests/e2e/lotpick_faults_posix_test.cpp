@@ -165,6 +165,11 @@ TEST(Faults, AFailedCopyIsReportedAfterTheRecordAndLeavesTheOldDestination) {
         {"picked file is a directory", "folder.txt\r\n", [] { fs::create_directory("folder.txt"); },
          {"list.txt", "wall.bmp"}, "1", false, std::nullopt, 2, "1 files picked 0\nfolder.txt\n",
          "lotpick: cannot copy 'folder.txt' to 'wall.txt': Is a directory\n", old_done + "\r\nfolder.txt"},
+        // A FIFO without a writer reads as empty: copied, it would leave an
+        // empty wallpaper.
+        {"picked file a FIFO", "pipe.txt\r\n", [] { make_fifo("pipe.txt"); }, {"list.txt", "wall.bmp"}, "1", false,
+         std::nullopt, 2, "1 files picked 0\npipe.txt\n",
+         "lotpick: cannot copy 'pipe.txt' to 'wall.txt': not a regular file\n", old_done + "\r\npipe.txt"},
         {"destination directory missing", "a.txt\r\n", nullptr, {"list.txt", "nowhere/wall.bmp"}, "1", false,
          std::nullopt, 2, "1 files picked 0\na.txt\n",
          "lotpick: cannot copy 'a.txt' to 'nowhere/wall.txt': No such file or directory\n", old_done + "\r\na.txt"},

@@ -66,17 +66,26 @@ TEST(LotpickOnPosix, WritesEachOutputLineBeforeTheDiagnosticsThatFollowIt) {
     }
 }
 
+// A relative link is read from the link's own folder, not the current one.
 TEST(LotpickOnPosix, ReplacesTheFileALinkedDestinationPointsTo) {
-    test::ScratchDir scratch;
-    write_file("list.txt", "new.txt\n");
-    write_file("new.txt", "new content");
-    write_file("real/wall.txt", "old content");
-    std::filesystem::create_symlink("real/wall.txt", "wall.txt");
-    const auto run = test::run_process({test::lotpick_binary(), "list.txt", "wall.bmp"}, seeded("1"));
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(std::filesystem::is_symlink("wall.txt"));
-    EXPECT_EQ(read_file("real/wall.txt"), "new content");
-    EXPECT_EQ(test::list_dir("real"), "wall.txt\n");
+    const struct {
+        const char* link;
+        const char* target;
+        const char* destination;
+    } cases[] = {{"wall.txt", "real/wall.txt", "wall.bmp"}, {"links/wall.txt", "../real/wall.txt", "links/wall.bmp"}};
+    for (const auto& c : cases) {
+        test::ScratchDir scratch;
+        write_file("list.txt", "new.txt\n");
+        write_file("new.txt", "new content");
+        write_file("real/wall.txt", "old content");
+        std::filesystem::create_directories("links");
+        std::filesystem::create_symlink(c.target, c.link);
+        const auto run = test::run_process({test::lotpick_binary(), "list.txt", c.destination}, seeded("1"));
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(std::filesystem::is_symlink(c.link)) << c.link;
+        EXPECT_EQ(read_file("real/wall.txt"), "new content") << c.link;
+        EXPECT_EQ(test::list_dir("real"), "wall.txt\n") << c.link;
+    }
 }
 
 TEST(LotpickOnPosix, ReadsAKernelFileThatClaimsNoSizeToItsEnd) {
