@@ -13,8 +13,8 @@
 #include "random_draw.h"
 #include "version.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
