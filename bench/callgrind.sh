@@ -26,31 +26,7 @@ cd "$data"
 for shape in end suffix; do
     [[ -f shape-$shape/ready-$n ]] && continue
     rm -rf "shape-$shape"
-    python3 - "$shape" "$n" <<'EOF'
-import os, sys
-shape, n = sys.argv[1], int(sys.argv[2])
-root = 'shape-' + shape
-forms = {
-    'end': lambda i: 'pics/wallpaper_%07d.jpg' % i,
-    'suffix': lambda i: 'pics/%07d_nature_1920x1080_wallpaper.jpg' % i,
-}
-names = []
-for i in range(n):
-    folder = '%s/%03d' % (root, i // 10000)
-    if i % 10000 == 0:
-        os.makedirs(folder + '/pics')
-        source = folder + '/.content'
-        with open(source, 'wb') as f:
-            f.write(os.urandom(64 * 1024))
-    names.append('%s/%s' % (folder, forms[shape](i)))
-    os.link(source, names[-1])
-with open('%s/list.txt' % root, 'w', newline='') as f:
-    f.write(''.join(name + '\r\n' for name in names))
-with open('%s/half.txt' % root, 'w', newline='') as f:
-    f.write('\r\n'.join(names[1::2]))
-with open('%s/all.txt' % root, 'w', newline='') as f:
-    f.write('\r\n'.join(names))
-EOF
+    python3 "$root/bench/shape_lists.py" "$shape" "$n"
     touch "shape-$shape/ready-$n"
 done
 
@@ -72,9 +48,9 @@ printf '\n'
 for case in "fresh end" "fresh suffix" "half end" "half suffix" "all end"; do
     read -r kind shape <<<"$case"
     done_file=none
-    [[ $kind == fresh ]] || done_file=shape-$shape/$kind.txt
+    [[ $kind == fresh ]] || done_file=shape-$shape/$kind-$n.txt
     printf '| %s |' "${case/all/all done}"
-    for build in "${builds[@]}"; do printf ' %s M |' "$(count "$build" "shape-$shape/list.txt" "$done_file")"; done
+    for build in "${builds[@]}"; do printf ' %s M |' "$(count "$build" "shape-$shape/list-$n.txt" "$done_file")"; done
     printf '\n'
 done
 rm -f DoneList out.jpg callgrind.log

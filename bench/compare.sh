@@ -114,31 +114,7 @@ first_round=0
 for shape in "${shapes[@]}"; do
     [[ -f shape-$shape/ready ]] && continue
     rm -rf "shape-$shape"
-    python3 - "$shape" "${shape_sizes[@]}" <<'EOF'
-import os, sys
-shape, sizes = sys.argv[1], [int(arg) for arg in sys.argv[2:]]
-root = 'shape-' + shape
-forms = {
-    'end': lambda i: 'pics/wallpaper_%07d.jpg' % i,
-    'suffix': lambda i: 'pics/%07d_nature_1920x1080_wallpaper.jpg' % i,
-    'tail': lambda i: 'pics/photo-%07d-%s-album-%02d-hd.jpg' % (i, 'x' * (11 + i % 5), i % 32),
-}
-names = []
-for i in range(max(sizes)):
-    folder = '%s/%03d' % (root, i // 10000)
-    if i % 10000 == 0:
-        os.makedirs(folder + '/pics')
-        source = folder + '/.content'
-        with open(source, 'wb') as f:
-            f.write(os.urandom(64 * 1024))
-    names.append('%s/%s' % (folder, forms[shape](i)))
-    os.link(source, names[-1])
-for n in sizes:
-    with open('%s/list-%d.txt' % (root, n), 'w', newline='') as f:
-        f.write(''.join(name + '\r\n' for name in names[:n]))
-    with open('%s/half-%d.txt' % (root, n), 'w', newline='') as f:
-        f.write('\r\n'.join(names[1:n:2]))
-EOF
+    python3 "$root/bench/shape_lists.py" "$shape" "${shape_sizes[@]}"
     touch "shape-$shape/ready"
 done
 
