@@ -20,11 +20,23 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Holds `path` as a concurrent append would, and lets go after `held_for`.
+// What another run holds the done list for: to append to it, or to load it.
+enum class Holding { append, load };
+
+std::shared_ptr<void> hold(const std::string& path, Holding holding) {
+    if (holding == Holding::load) {
+        auto opened = std::make_shared<Opened>(open_input(path, Reading::done_list));
+        return opened->input ? opened : nullptr;
+    }
+    auto held = std::make_shared<test::ExclusiveHold>(path);
+    return held->is_held() ? held : nullptr;
+}
+
+// Holds `path` as a concurrent run would, and lets go after `held_for`.
 class OtherRun {
 public:
-    OtherRun(const std::string& path, std::chrono::milliseconds held_for)
-        : hold_(std::make_unique<test::ExclusiveHold>(path)), holds_(hold_->is_held()), releaser_([this, held_for] {
+    OtherRun(const std::string& path, std::chrono::milliseconds held_for, Holding holding = Holding::append)
+        : hold_(hold(path, holding)), holds_(hold_ != nullptr), releaser_([this, held_for] {
               std::this_thread::sleep_for(held_for);
               hold_.reset();
           }) {}
@@ -32,24 +44,29 @@ public:
     bool holds() const { return holds_; }
 
 private:
-    std::unique_ptr<test::ExclusiveHold> hold_;
+    std::shared_ptr<void> hold_;
     const bool holds_;
     std::thread releaser_;
 };
 
-TEST(DoneListSharing, AnAppendWaitsForAnotherRunsAppendAndLosesNothing) {
-    test::ScratchDir scratch;
-    test::write_file("DoneList", "a.txt");
-    const auto started = Clock::now();
-    std::optional<Failure> failure;
-    {
-        OtherRun other("DoneList", 300ms);
-        ASSERT_TRUE(other.holds());
-        failure = append_record("DoneList", "b.txt");
+// Also while another run reads the list: an append takes the list for
+// itself, for were it to share it as a load does, two appends could run at
+// once and both take the list's end for where their record starts.
+TEST(DoneListSharing, AnAppendWaitsForAnotherRunsAppendOrLoadAndLosesNothing) {
+    for (const Holding holding : {Holding::append, Holding::load}) {
+        test::ScratchDir scratch;
+        test::write_file("DoneList", "a.txt");
+        const auto started = Clock::now();
+        std::optional<Failure> failure;
+        {
+            OtherRun other("DoneList", 300ms, holding);
+            ASSERT_TRUE(other.holds());
+            failure = append_record("DoneList", "b.txt");
+        }
+        EXPECT_GE(Clock::now() - started, 250ms) << static_cast<int>(holding);
+        EXPECT_FALSE(failure) << failure->reason;
+        EXPECT_EQ(test::read_file("DoneList"), "a.txt\r\nb.txt");
     }
-    EXPECT_GE(Clock::now() - started, 250ms);
-    EXPECT_FALSE(failure) << failure->reason;
-    EXPECT_EQ(test::read_file("DoneList"), "a.txt\r\nb.txt");
 }
 
 TEST(DoneListSharing, ALoadWaitsForAnotherRunsAppendAndSeesTheList) {
