@@ -139,7 +139,8 @@ std::size_t visit_lines(std::string_view piece, bool piece_ends_list, std::vecto
 // Looks up every entry of the half's lines among the asked names.
 void search_half(const DoneList& done, const Asked& asked, Half& half) {
     const std::uint64_t size = done.source->size;
-    std::string piece;
+    std::string buffer;
+    std::string_view piece;
     std::vector<std::uint64_t> marks;
     // The bit is tested before anything else: most entries are told by it
     // alone, and for them no optional result is made.
@@ -149,8 +150,9 @@ void search_half(const DoneList& done, const Asked& asked, Half& half) {
     };
     LineScan scan{0, half.at_line_start};
     for (std::uint64_t at = half.from; at < half.to && at < size;) {
-        if ((half.failure = read_piece(*done.source, at, size, done.reading.piece, piece))) return;
+        if ((half.failure = read_piece(*done.source, at, size, done.reading.piece, buffer, piece))) return;
         scan.start = 0;
+        piece.remove_prefix(1);
         at += visit_lines(piece, at + piece.size() >= size, marks, visit, scan);
     }
 }

@@ -14,26 +14,21 @@ namespace {
 
 using platform::Failure;
 
-// File bytes [from, to) with the byte before them in front (a zero byte
-// before the start), as line_list's functions want a piece.
+// File bytes [from, to) with the byte before them in front, as read_piece
+// reads them and line_list's functions want a piece.
 struct Window {
     std::uint64_t from = 0;
-    std::string bytes;
+    std::string buffer;
+    std::string_view bytes;
 
     std::uint64_t to() const { return from + bytes.size() - 1; }
     std::size_t at(std::uint64_t offset) const { return static_cast<std::size_t>(offset - from + 1); }
     std::uint64_t offset(std::size_t at) const { return from + at - 1; }
 };
 
-// The piece [from, to) with the byte before it in front.
 std::optional<Failure> read_window(const ListFile& list, std::uint64_t from, std::uint64_t to, Window& window) {
     window.from = from;
-    if (from > 0) return read_piece(list.source, from - 1, to, static_cast<std::size_t>(to - from + 1), window.bytes);
-    // Read in behind the zero byte, not moved there afterwards: a move
-    // would copy the whole piece into a new buffer.
-    window.bytes.resize(static_cast<std::size_t>(to) + 1);
-    window.bytes[0] = '\0';
-    return read_bytes(list.source, 0, window.bytes.data() + 1, static_cast<std::size_t>(to));
+    return read_piece(list.source, from, to, static_cast<std::size_t>(to - from), window.buffer, window.bytes);
 }
 
 struct StretchCounts {
@@ -51,7 +46,7 @@ StretchCounts count_stretches(const ListFile& list, std::uint64_t from, std::uin
         counts.failure = read_window(list, at, end, window);
         for (std::size_t start = 1; start < window.bytes.size(); start += list.stretch) {
             const std::size_t stop = std::min(window.bytes.size(), start + list.stretch);
-            counts.line_ends.push_back(count_line_ends(std::string_view(window.bytes).substr(0, stop), start));
+            counts.line_ends.push_back(count_line_ends(window.bytes.substr(0, stop), start));
         }
     }
     return counts;
@@ -150,7 +145,7 @@ std::optional<Failure> name_from(Walk& walk, std::uint64_t at, std::uint64_t pas
         const std::size_t from = window.at(at);
         std::size_t start = from;
         while (start < window.bytes.size() && is_line_break(window.bytes[start])) ++start;
-        passed += count_line_ends(std::string_view(window.bytes).substr(0, start), from);
+        passed += count_line_ends(window.bytes.substr(0, start), from);
         at = window.offset(start);
         if (start < window.bytes.size()) break;
     }
@@ -160,7 +155,7 @@ std::optional<Failure> name_from(Walk& walk, std::uint64_t at, std::uint64_t pas
         if (std::optional<Failure> failure = window_at(walk, at, reach)) return failure;
         const std::size_t from = window.at(at);
         const std::size_t end = name_end(window.bytes, from);
-        if (name.size <= max_name_length) found.bytes.append(window.bytes, from, end - from);
+        if (name.size <= max_name_length) found.bytes.append(window.bytes.substr(from, end - from));
         name.size += end - from;
         at = window.offset(end);
         if (end < window.bytes.size()) break;

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
-#include <string_view>
 #include <utility>
 
 namespace lotpick {
@@ -65,11 +64,20 @@ std::optional<platform::Failure> read_text_start(const TextSource& source, TextS
 }
 
 std::optional<platform::Failure> read_piece(const TextSource& source, std::uint64_t at, std::uint64_t end,
-                                            std::size_t size, std::string& piece) {
-    // Resized, not refilled: every byte is read over, and a buffer read
-    // again and again stays in the cache.
-    piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, end - at)));
-    return read_bytes(source, at, piece.data(), piece.size());
+                                            std::size_t size, std::string& buffer, std::string_view& piece) {
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(size, end - at));
+    // Resized, not refilled: every byte is read over, and a buffer read again
+    // and again stays in the cache. The bytes lie where they lie in a 64-byte
+    // line of the file: on AMD's Zen processors the system's copy into a
+    // buffer 1 to 31 bytes further into its page than the file's bytes are
+    // into theirs takes five times as long.
+    buffer.resize(length + 65);
+    const auto address = reinterpret_cast<std::uintptr_t>(buffer.data()) + 1;
+    char* const into = buffer.data() + 1 + static_cast<std::size_t>((at - address) % 64);
+    const std::size_t before = at > 0 ? 1 : 0;
+    into[-1] = '\0';
+    piece = std::string_view(into - 1, length + 1);
+    return read_bytes(source, at - before, into - before, length + before);
 }
 
 }  // namespace lotpick

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lotpick {
 
@@ -36,10 +37,12 @@ struct TextStart {
 
 std::optional<platform::Failure> read_text_start(const TextSource& source, TextStart& start);
 
-// The piece of the source at `at`, `size` bytes long or up to `end`, read
-// into `piece`: every read of a list or a done list in pieces goes here.
+// A piece of the source read into `buffer`: bytes [at, at + size), or up to
+// `end`, with the byte before them in front (a zero byte before the start),
+// as the line-end rule wants it. Every read of a list or a done list in
+// pieces goes here.
 std::optional<platform::Failure> read_piece(const TextSource& source, std::uint64_t at, std::uint64_t end,
-                                            std::size_t size, std::string& piece);
+                                            std::size_t size, std::string& buffer, std::string_view& piece);
 
 // Bytes [offset, offset + count) of the source. Past its end, and where the
 // file has shrunk since it was opened, they read as zero bytes.

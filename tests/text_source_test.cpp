@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,22 @@ TEST(ReadBytes, GivesTheFileAndZeroBytesPastItsEndFromTheFileOrFromMemory) {
     for (const TextSource& source : sources)
         for (const auto& c : cases)
             EXPECT_EQ(read_range(source, c.offset, c.count), c.bytes) << c.offset << " in memory " << !source.input;
+}
+
+// Placed otherwise, the system's copy into the buffer can take five times as
+// long.
+TEST(ReadPiece, PutsTheByteBeforeInFrontAndLiesInA64ByteLineAsInTheFile) {
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += static_cast<char>('a' + i % 26);
+    const TextSource source = in_memory(text);
+    std::string buffer;
+    for (const std::uint64_t at : {0, 1, 63, 64, 150}) {
+        std::string_view piece;
+        ASSERT_FALSE(read_piece(source, at, 180, 50, buffer, piece));
+        const std::string before = at == 0 ? std::string(1, '\0') : text.substr(at - 1, 1);
+        EXPECT_EQ(piece, before + text.substr(at, std::min<std::uint64_t>(50, 180 - at))) << at;
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(piece.data() + 1) % 64, at % 64) << at;
+    }
 }
 
 TEST(OpenSource, TellsAMissingFileFromOneThatCannotBeRead) {
