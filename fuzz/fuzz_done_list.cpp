@@ -110,9 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Pieces as small as they come and halves on the shortest lists, so that
     // lines straddle every border; then the sizes a run uses.
-    on_each_scan_path([&] {
-        check_names(path, names, entries, lotpick::DoneReading{size % 97, 2});
-        check_names(path, names, entries, lotpick::DoneReading{});
+    on_each_scan_path([&](lotpick::ScanPath scan) {
+        check_names(path, names, entries, lotpick::DoneReading{size % 97, 2, scan});
+        check_names(path, names, entries, lotpick::DoneReading{.scan = scan});
     });
     std::error_code ignored;
     std::filesystem::remove(path, ignored);

@@ -60,34 +60,34 @@ std::uint64_t reference_line_number(const std::vector<std::size_t>& ends, std::s
     return line;
 }
 
-void check_line(std::string_view text, const std::vector<std::size_t>& ends, std::int64_t k) {
+void check_line(std::string_view text, const std::vector<std::size_t>& ends, std::int64_t k, lotpick::ScanPath path) {
     const std::string_view expected = reference_line(text, ends, k);
     // The walk the list reader makes inside a piece: past k - 1 line ends, then to the name.
     const std::uint64_t skipped = k > 1 ? static_cast<std::uint64_t>(k - 1) : 0;
-    std::size_t start = lotpick::skip_line_ends(text, 0, skipped);
+    std::size_t start = lotpick::skip_line_ends(text, 0, skipped, path);
     while (start < text.size() && lotpick::is_line_break(text[start])) ++start;
     const std::string_view got = text.substr(start, lotpick::name_end(text, start) - start);
     // Same bytes at the same place: the name must point into the text.
     if (got.data() != expected.data() || got.size() != expected.size()) std::abort();
     const auto offset = static_cast<std::size_t>(got.data() - text.data());
-    if (lotpick::count_line_ends(text.substr(0, offset)) + 1 != reference_line_number(ends, offset)) std::abort();
+    if (lotpick::count_line_ends(text.substr(0, offset), 0, path) + 1 != reference_line_number(ends, offset)) std::abort();
 }
 
 // Counts, walks and line numbers of the text, checked against the model.
-void check_text(std::string_view text, const std::vector<std::size_t>& ends, std::int16_t k) {
+void check_text(std::string_view text, const std::vector<std::size_t>& ends, std::int16_t k, lotpick::ScanPath path) {
     const std::size_t length = text.size();
-    const std::uint64_t count = lotpick::count_line_ends(text);
+    const std::uint64_t count = lotpick::count_line_ends(text, 0, path);
     if (count != ends.size() || count != reference_count(text)) std::abort();
     // A piece counted past the byte before it, as the list is read.
     const std::size_t from = length > 0 ? static_cast<std::uint16_t>(k) % length : 0;
     std::uint64_t after = 0;
     for (const std::size_t end : ends) after += end >= from;
-    if (lotpick::count_line_ends(text, from) != after) std::abort();
+    if (lotpick::count_line_ends(text, from, path) != after) std::abort();
 
     const auto n = static_cast<std::int64_t>(count);
     for (const std::int64_t index : {std::int64_t{k}, n, n + 1, std::numeric_limits<std::int64_t>::max(),
                                      std::numeric_limits<std::int64_t>::min()})
-        check_line(text, ends, index);
+        check_line(text, ends, index, path);
 }
 
 }  // namespace
@@ -101,6 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(bytes);
 
     const std::vector<std::size_t> ends = line_end_offsets(text);
-    on_each_scan_path([&] { check_text(text, ends, k); });
+    on_each_scan_path([&](lotpick::ScanPath path) { check_text(text, ends, k, path); });
     return 0;
 }

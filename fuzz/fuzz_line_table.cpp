@@ -63,17 +63,18 @@ void check_name(std::string_view text, const std::vector<std::size_t>& ends, con
 
 // The list as a run has it, read from memory: stretch, piece and the split
 // into halves are as small as the input's size makes them.
-lotpick::ScannedList scanned_from(std::string_view bytes) {
+lotpick::ScannedList scanned_from(std::string_view bytes, lotpick::ScanPath path) {
     lotpick::TextSource source;
     source.whole = bytes;
     source.size = bytes.size();
     const std::size_t stretch = 1 + bytes.size() % 13;
-    return lotpick::load_text_file(std::move(source), lotpick::ListReading{stretch * (1 + bytes.size() % 5), stretch, 2});
+    return lotpick::load_text_file(std::move(source),
+                                   lotpick::ListReading{stretch * (1 + bytes.size() % 5), stretch, 2, path});
 }
 
 // The list's count, its table and its first attempts' names.
-void check_list(std::string_view bytes) {
-    const lotpick::ScannedList scanned = scanned_from(bytes);
+void check_list(std::string_view bytes, lotpick::ScanPath path) {
+    const lotpick::ScannedList scanned = scanned_from(bytes, path);
     if (!scanned.list || scanned.list->utf16 != starts_utf16(bytes)) std::abort();
     if (scanned.list->utf16) return;
     // Names come from the text past one UTF-8 byte order mark, told here
@@ -101,6 +102,6 @@ void check_list(std::string_view bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    on_each_scan_path([&] { check_list(bytes); });
+    on_each_scan_path([&](lotpick::ScanPath path) { check_list(bytes, path); });
     return 0;
 }

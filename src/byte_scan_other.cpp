@@ -6,14 +6,14 @@ namespace lotpick {
 
 bool has_scan_path(ScanPath path) { return path == ScanPath::portable; }
 
-// The only path there is.
-void use_scan_path(ScanPath) {}
+ScanPath widest_scan_path() { return ScanPath::portable; }
 
-std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
+// The only path there is.
+std::uint64_t count_line_ends_in_blocks(ScanPath, const unsigned char* bytes, std::size_t at, std::size_t end) {
     return portable::count_line_ends(bytes, at, end);
 }
 
-void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+void mark_name_ends(ScanPath, const char* bytes, std::size_t blocks, std::uint64_t* marks) {
     portable::mark_name_ends(bytes, blocks, marks);
 }
 

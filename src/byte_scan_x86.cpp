@@ -139,10 +139,6 @@ constexpr Scans scans_of[] = {{portable::count_line_ends, portable::mark_name_en
                               {count_avx2, marks_avx2},
                               {count_avx512, marks_avx512}};
 
-// The widest the processor has, chosen before any scan runs, and changed
-// only between runs of them.
-const Scans* scans = &scans_of[has_scan_path(ScanPath::avx512) ? 3 : has_scan_path(ScanPath::avx2) ? 2 : 1];
-
 }  // namespace
 
 bool has_scan_path(ScanPath path) {
@@ -150,12 +146,17 @@ bool has_scan_path(ScanPath path) {
     return path != ScanPath::avx2 || processor_has(bit_AVX2, avx_state);
 }
 
-void use_scan_path(ScanPath path) { scans = &scans_of[static_cast<int>(path)]; }
-
-std::uint64_t count_line_ends_in_blocks(const unsigned char* bytes, std::size_t at, std::size_t end) {
-    return scans->count(bytes, at, end);
+ScanPath widest_scan_path() {
+    if (has_scan_path(ScanPath::avx512)) return ScanPath::avx512;
+    return has_scan_path(ScanPath::avx2) ? ScanPath::avx2 : ScanPath::sse2;
 }
 
-void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks) { scans->mark(bytes, blocks, marks); }
+std::uint64_t count_line_ends_in_blocks(ScanPath path, const unsigned char* bytes, std::size_t at, std::size_t end) {
+    return scans_of[static_cast<int>(path)].count(bytes, at, end);
+}
+
+void mark_name_ends(ScanPath path, const char* bytes, std::size_t blocks, std::uint64_t* marks) {
+    scans_of[static_cast<int>(path)].mark(bytes, blocks, marks);
+}
 
 }  // namespace lotpick

@@ -5,8 +5,6 @@
 
 #include "done_list.h"
 
-#include "byte_scan.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -119,11 +117,11 @@ void end_entry(std::string_view piece, std::size_t end, LineScan& scan, Visit& v
 // whether that is a line start: the rest of a line past its zero byte, or
 // of one longer than any entry, is only read over to its break.
 template <class Visit>
-std::size_t visit_lines(std::string_view piece, bool piece_ends_list, std::vector<std::uint64_t>& marks, Visit& visit,
-                        LineScan& scan) {
+std::size_t visit_lines(std::string_view piece, bool piece_ends_list, ScanPath path, std::vector<std::uint64_t>& marks,
+                        Visit& visit, LineScan& scan) {
     const std::size_t blocks = piece.size() / scan_block;
     marks.resize(blocks);
-    mark_name_ends(piece.data(), blocks, marks.data());
+    mark_name_ends(path, piece.data(), blocks, marks.data());
     for (std::size_t block = 0; block < blocks; ++block)
         for (std::uint64_t word = marks[block]; word != 0; word &= word - 1)
             end_entry(piece, block * scan_block + static_cast<std::size_t>(std::countr_zero(word)), scan, visit);
@@ -153,7 +151,7 @@ void search_half(const DoneList& done, const Asked& asked, Half& half) {
         if ((half.failure = read_piece(*done.source, at, size, done.reading.piece, buffer, piece))) return;
         scan.start = 0;
         piece.remove_prefix(1);
-        at += visit_lines(piece, at + piece.size() >= size, marks, visit, scan);
+        at += visit_lines(piece, at + piece.size() >= size, done.reading.scan, marks, visit, scan);
     }
 }
 

@@ -17,7 +17,8 @@
 namespace lotpick {
 
 // How the done list is read: in pieces of `piece` bytes (at least
-// min_done_piece), in two halves side by side from `halves_from` bytes on.
+// min_done_piece), in two halves side by side from `halves_from` bytes on,
+// its ends of names marked on `scan`.
 // Tests choose small sizes. A piece of 64 KiB stays in the fastest caches
 // from the system's copy through the lookups (256 KiB took 5 % longer, at
 // every list size measured).
@@ -26,6 +27,7 @@ inline constexpr std::size_t min_done_piece = max_name_length + 1;
 struct DoneReading {
     std::size_t piece = std::size_t{64} << 10;
     std::uint64_t halves_from = two_threads_from;
+    ScanPath scan = widest_scan_path();
 };
 
 struct DoneList {

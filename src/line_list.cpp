@@ -4,8 +4,6 @@
 
 #include "line_list.h"
 
-#include "byte_scan.h"
-
 #include <algorithm>
 
 namespace lotpick {
@@ -21,18 +19,18 @@ bool is_line_end_at(std::string_view text, std::size_t i) {
 
 }  // namespace
 
-std::uint64_t count_line_ends(std::string_view text, std::size_t from) {
+std::uint64_t count_line_ends(std::string_view text, std::size_t from, ScanPath path) {
     if (from >= text.size()) return 0;
     // Byte 0 has no byte before it, so the blocks start at byte 1.
     std::uint64_t count = from == 0 && is_line_end_at(text, 0) ? 1 : 0;
     std::size_t at = from == 0 ? 1 : from;
     const std::size_t blocks_end = at + (text.size() - at) / scan_block * scan_block;
-    count += count_line_ends_in_blocks(bytes_of(text), at, blocks_end);
+    count += count_line_ends_in_blocks(path, bytes_of(text), at, blocks_end);
     for (at = blocks_end; at < text.size(); ++at) count += is_line_end_at(text, at) ? 1 : 0;
     return count;
 }
 
-std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_t count) {
+std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_t count, ScanPath path) {
     std::size_t at = from;
     if (at >= text.size()) return text.size();
     if (count == 0) return at;
@@ -47,7 +45,7 @@ std::size_t skip_line_ends(std::string_view text, std::size_t from, std::uint64_
     // took 4 % more instructions.
     for (std::size_t step = 16 * scan_block; step >= scan_block; step /= 16) {
         for (; at + step <= text.size() && (step == scan_block || count > 16); at += step) {
-            const std::uint64_t in_step = count_line_ends_in_blocks(bytes_of(text), at, at + step);
+            const std::uint64_t in_step = count_line_ends_in_blocks(path, bytes_of(text), at, at + step);
             if (in_step >= count) break;
             count -= in_step;
         }

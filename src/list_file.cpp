@@ -46,7 +46,7 @@ StretchCounts count_stretches(const ListFile& list, std::uint64_t from, std::uin
         counts.failure = read_window(list, at, end, window);
         for (std::size_t start = 1; start < window.bytes.size(); start += list.stretch) {
             const std::size_t stop = std::min(window.bytes.size(), start + list.stretch);
-            counts.line_ends.push_back(count_line_ends(window.bytes.substr(0, stop), start));
+            counts.line_ends.push_back(count_line_ends(window.bytes.substr(0, stop), start, list.scan));
         }
     }
     return counts;
@@ -116,7 +116,7 @@ std::optional<Failure> line_start_after(Walk& walk, std::uint64_t wanted, std::u
     // wanted line.
     if (read_again || walk.cursor.line_start < from) walk.cursor = {from, list.ends_before[stretch]};
     const std::size_t start = window.at(walk.cursor.line_start);
-    line_start = window.offset(skip_line_ends(window.bytes, start, wanted - walk.cursor.passed));
+    line_start = window.offset(skip_line_ends(window.bytes, start, wanted - walk.cursor.passed, list.scan));
     walk.cursor = {line_start, wanted};
     return std::nullopt;
 }
@@ -128,7 +128,7 @@ std::optional<Failure> line_start_after(Walk& walk, std::uint64_t wanted, std::u
 std::optional<Failure> window_at(Walk& walk, std::uint64_t at, std::uint64_t& reach) {
     Window& window = walk.window;
     if (!window.bytes.empty() && at >= window.from && at < window.to()) return std::nullopt;
-    reach = std::min<std::uint64_t>(reach * 2, ListReading{}.piece);
+    reach = std::min<std::uint64_t>(reach * 2, list_piece);
     return read_window(walk.list, at, std::min(walk.list.source.size, at + reach), window);
 }
 
@@ -145,7 +145,7 @@ std::optional<Failure> name_from(Walk& walk, std::uint64_t at, std::uint64_t pas
         const std::size_t from = window.at(at);
         std::size_t start = from;
         while (start < window.bytes.size() && is_line_break(window.bytes[start])) ++start;
-        passed += count_line_ends(window.bytes.substr(0, start), from);
+        passed += count_line_ends(window.bytes.substr(0, start), from, walk.list.scan);
         at = window.offset(start);
         if (start < window.bytes.size()) break;
     }
@@ -206,6 +206,7 @@ ScannedList load_text_file(TextSource source, const ListReading& reading) {
     ListFile& list = scanned.list.emplace();
     list.source = std::move(source);
     list.stretch = reading.stretch;
+    list.scan = reading.scan;
     TextStart start;
     std::optional<Failure> failure = read_text_start(list.source, start);
     list.text_start = start.offset;

@@ -19,15 +19,18 @@
 
 namespace lotpick {
 
+inline constexpr std::size_t list_piece = std::size_t{256} << 10;
+
 // How the list is read: in pieces of `piece` bytes (a multiple of `stretch`),
 // line ends noted per `stretch` bytes, and the counting split into two halves
 // read side by side from `halves_from` bytes on. Tests choose small sizes.
 // A piece stays in the processor's cache between the system's copy into it
 // and the count over it.
 struct ListReading {
-    std::size_t piece = std::size_t{256} << 10;
+    std::size_t piece = list_piece;
     std::size_t stretch = std::size_t{16} << 10;
     std::uint64_t halves_from = two_threads_from;
+    ScanPath scan = widest_scan_path();
 };
 
 struct ListFile {
@@ -36,6 +39,7 @@ struct ListFile {
     bool utf16 = false;            // starts with a UTF-16 byte order mark: not counted
     std::uint64_t line_ends = 0;
     std::size_t stretch = 0;
+    ScanPath scan = ScanPath::portable;
     std::vector<std::uint64_t> ends_before;  // before each stretch, and all of them last
 };
 

@@ -110,16 +110,17 @@ bool read_fixed_seed(const Console& console, std::optional<std::uint32_t>& seed)
 }
 
 // LOTPICK_FORCE_SCAN, when set and not empty, a diagnostic: every byte scan
-// runs on the path it names. False after a name of no path, or of one the
-// processor does not have.
-bool force_scan_path(const Console& console) {
+// runs on the path it names, else on the widest the processor has. False
+// after a name of no path, or of one the processor does not have.
+bool read_scan_path(const Console& console, ScanPath& path) {
+    path = widest_scan_path();
     if (!console.force_scan || console.force_scan->empty()) return true;
     constexpr std::string_view names[] = {"portable", "sse2", "avx2", "avx512"};
     const std::string_view* named = std::find(std::begin(names), std::end(names), *console.force_scan);
-    const auto path = static_cast<ScanPath>(named - std::begin(names));
+    path = static_cast<ScanPath>(named - std::begin(names));
     const bool usable = named != std::end(names) && has_scan_path(path);
-    if (usable) use_scan_path(path);
-    else if (named == std::end(names))
+    if (usable) return true;
+    if (named == std::end(names))
         report(console, "invalid LOTPICK_FORCE_SCAN", *console.force_scan, "expected portable, sse2, avx2 or avx512");
     else
         report(console, "cannot force scan path", *console.force_scan, "this processor does not have it");
@@ -157,6 +158,7 @@ struct Run {
     const std::string& list_path;
     const std::string& destination;
     std::optional<std::uint32_t> fixed_seed;
+    ScanPath scan;
     std::string done_path;
     DoneList done;
 };
@@ -254,11 +256,10 @@ int pick_from_list(Run& run, ScannedList& scanned) {
 // run goes on, but it cannot count as a success. The list is counted before
 // the done list is opened, so that another run's append never waits for a
 // slow list, a pipe say, to come in.
-int pick_and_copy(const std::string& list_path, const std::string& destination,
-                  std::optional<std::uint32_t> fixed_seed, const Console& console) {
-    Run run{console, list_path, destination, fixed_seed, platform::done_list_path(), {}};
-    ScannedList scanned = load_text_file(list_path);
-    run.done = open_done_list(run.done_path);
+int pick_and_copy(Run& run) {
+    run.done_path = platform::done_list_path();
+    ScannedList scanned = load_text_file(run.list_path, ListReading{.scan = run.scan});
+    run.done = open_done_list(run.done_path, DoneReading{.scan = run.scan});
     if (run.done.failure) report_done_failure(run);
     const int status = pick_from_list(run, scanned);
     return run.done.failure && status == picked ? incomplete : status;
@@ -290,11 +291,11 @@ int run_pick(std::span<const std::string> args, const Console& console) {
     // Still ignored, as always, but no longer silently: an unquoted space in
     // the destination would otherwise go by unnoticed.
     for (const std::string& extra : args.subspan(3)) report(console, "ignoring extra argument", extra);
-    std::optional<std::uint32_t> fixed_seed;
-    if (!read_fixed_seed(console, fixed_seed) || !force_scan_path(console) || !fits_name(args[2], console) ||
-        !names_a_file(args[2], console))
+    Run run{console, args[1], args[2], std::nullopt, ScanPath::portable, {}, {}};
+    if (!read_fixed_seed(console, run.fixed_seed) || !read_scan_path(console, run.scan) ||
+        !fits_name(args[2], console) || !names_a_file(args[2], console))
         return finish(console, refused);
-    return finish(console, pick_and_copy(args[1], args[2], fixed_seed, console));
+    return finish(console, pick_and_copy(run));
 }
 
 int run_pick(int argc, char** argv) {

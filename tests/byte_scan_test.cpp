@@ -14,7 +14,7 @@ namespace {
 LOTPICK_ON_EACH_SCAN_PATH(ByteScan);
 
 TEST_P(ByteScan, CountsAndMarksAsAByteWalkDoes) {
-    test::expect_scans_as_byte_walk(count_line_ends_in_blocks, mark_name_ends);
+    test::expect_scans_as_byte_walk(GetParam());
 }
 
 }  // namespace

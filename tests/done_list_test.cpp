@@ -24,14 +24,14 @@ using namespace std::string_view_literals;
 using namespace std::string_literals;
 
 // Each name on its own, and all of them in one pass.
-void expect_verdicts(const std::string& path, const std::vector<std::pair<std::string_view, bool>>& cases) {
+void expect_verdicts(const std::vector<std::pair<std::string_view, bool>>& cases, ScanPath path) {
     std::vector<std::string_view> names;
     for (const auto& [name, expected] : cases) {
-        DoneList done = open_done_list(path);
+        DoneList done = open_done_list("DoneList", DoneReading{.scan = path});
         EXPECT_EQ(is_done(done, std::span(&name, 1)), std::vector<bool>{expected}) << name;
         names.push_back(name);
     }
-    DoneList done = open_done_list(path);
+    DoneList done = open_done_list("DoneList", DoneReading{.scan = path});
     const std::vector<bool> verdicts = is_done(done, names);
     ASSERT_EQ(verdicts.size(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(verdicts[i], cases[i].second) << cases[i].first;
@@ -45,17 +45,17 @@ TEST_P(IsDone, MatchesWholeEntriesOnlyAndByteForByte) {
     const std::string longest(259, 'L'), longest_last(259, 'M');
     test::write_file("DoneList", "pics/sunset.jpg\r\nb.txt\r\nc d\nlast\rz\0ghost\r\nafter\0\r\n"s + longest + "\r\n" +
                                      longest_last);
-    expect_verdicts("DoneList", {
+    expect_verdicts({
         {"pics/sunset.jpg", true}, {"sunset.jpg", false}, {"set.jpg", false}, {"b.txt", true},
         {"B.TXT", false},          {"b.tx", false},       {"c d", true},      {"last", true},
         {"z", true},               {"ghost", false},      {"", true},         {"b.txt\r\nc d", false},
         {"after", true},           {"z\0ghost"sv, false}, {longest, true},    {longest_last, true},
-    });
+    }, GetParam());
 }
 
 TEST_P(IsDone, WithNoDoneListOnlyTheEmptyNameIsDone) {
     test::ScratchDir scratch;
-    expect_verdicts("DoneList", {{"", true}, {"a.txt", false}});
+    expect_verdicts({{"", true}, {"a.txt", false}}, GetParam());
 }
 
 // Entries are what lies between CR and LF bytes, up to the first zero byte.
@@ -94,7 +94,8 @@ TEST_P(IsDone, AgreesWithAPlainScanWhateverThePiecesAndHalves) {
         for (const std::string& entry : entries) asked.push_back(entry + "a");
         asked.push_back(std::string(259, 'a'));
         const std::vector<std::string_view> names(asked.begin(), asked.end());
-        for (const DoneReading reading : {DoneReading{1, 2}, DoneReading{300, 1000}, DoneReading{}}) {
+        for (const DoneReading reading : {DoneReading{1, 2, GetParam()}, DoneReading{300, 1000, GetParam()},
+                                          DoneReading{.scan = GetParam()}}) {
             DoneList done = open_done_list("DoneList", reading);
             const std::vector<bool> verdicts = is_done(done, names);
             ASSERT_FALSE(done.failure);
@@ -128,7 +129,7 @@ TEST_P(IsDone, HalvesMeetAtTheLineThatHoldsTheMiddle) {
     };
     for (const auto& c : cases) {
         test::write_file("DoneList", c.text);
-        DoneList done = open_done_list("DoneList", DoneReading{min_done_piece, 2});
+        DoneList done = open_done_list("DoneList", DoneReading{min_done_piece, 2, GetParam()});
         EXPECT_EQ(is_done(done, std::span(&c.name, 1)), std::vector<bool>{c.done}) << c.name;
     }
 }
@@ -136,7 +137,7 @@ TEST_P(IsDone, HalvesMeetAtTheLineThatHoldsTheMiddle) {
 TEST_P(IsDone, ReadsAsManyTimesAsAsked) {
     test::ScratchDir scratch;
     test::write_file("DoneList", "a\r\nb");
-    DoneList done = open_done_list("DoneList");
+    DoneList done = open_done_list("DoneList", DoneReading{.scan = GetParam()});
     const std::string_view names[] = {"a", "c"};
     EXPECT_EQ(is_done(done, names), (std::vector<bool>{true, false}));
     EXPECT_EQ(is_done(done, names), (std::vector<bool>{true, false}));

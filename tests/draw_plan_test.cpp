@@ -43,16 +43,16 @@ DrawPlan walked(std::string_view text, std::int32_t n, std::uint32_t seed, const
     return plan;
 }
 
-void expect_plan_as_walked(const std::string& list_text, const Names& done_names,
-                           std::uint32_t seed, const std::string& what) {
+void expect_plan_as_walked(const std::string& list_text, const Names& done_names, std::uint32_t seed,
+                           const std::string& what, ScanPath path) {
     test::write_file("list.txt", list_text);
     std::string done_text;
     for (const std::string& name : done_names) done_text += name + "\r\n";
     test::write_file("DoneList", done_text);
-    ScannedList scanned = load_text_file("list.txt", ListReading{64, 16, 1 << 30});
+    ScannedList scanned = load_text_file("list.txt", ListReading{64, 16, 1 << 30, path});
     ASSERT_TRUE(scanned.list);
     const auto n = static_cast<std::int32_t>(scanned.list->line_ends);
-    DoneList done = open_done_list("DoneList");
+    DoneList done = open_done_list("DoneList", DoneReading{.scan = path});
     const DrawPlan plan = plan_draws(*scanned.list, n, seed, done);
     const DrawPlan expected = walked(list_text, n, seed, done_names);
     ASSERT_FALSE(plan.list_failure) << what;
@@ -89,26 +89,26 @@ TEST_P(PlanDraws, StopsWhereADrawByDrawWalkStops) {
             if (c.done_one_in == 0 || i % c.done_one_in != 0) done.insert(name);
         }
         for (int round = 0; round < 4; ++round)
-            expect_plan_as_walked(list, done, static_cast<std::uint32_t>(rng()), c.what);
+            expect_plan_as_walked(list, done, static_cast<std::uint32_t>(rng()), c.what, GetParam());
     }
 }
 
 TEST_P(PlanDraws, AnEmptyListStandsOnItsOneAttempt) {
     test::ScratchDir scratch;
-    expect_plan_as_walked("", {}, 3, "empty list");
-    expect_plan_as_walked("\r\n\r\n", {}, 3, "only line ends");
+    expect_plan_as_walked("", {}, 3, "empty list", GetParam());
+    expect_plan_as_walked("\r\n\r\n", {}, 3, "only line ends", GetParam());
 }
 
 // The list as a run has it from a file, its stretches small enough that
 // names straddle their borders.
-ListFile list_of(const std::string& text) {
+ListFile list_of(const std::string& text, ScanPath path) {
     test::write_file("list.txt", text);
-    return std::move(*load_text_file("list.txt", ListReading{256, 64, 1 << 30}).list);
+    return std::move(*load_text_file("list.txt", ListReading{256, 64, 1 << 30, path}).list);
 }
 
-FoundNames table_of(const std::string& text, std::int32_t n) {
+FoundNames table_of(const std::string& text, std::int32_t n, ScanPath path) {
     test::ScratchDir scratch;
-    const FoundNames table = index_drawable_lines(list_of(text), n);
+    const FoundNames table = index_drawable_lines(list_of(text, path), n);
     EXPECT_FALSE(table.failure);
     return table;
 }
@@ -118,8 +118,8 @@ std::uint64_t line_at(const std::vector<std::size_t>& ends, std::size_t offset) 
     return static_cast<std::uint64_t>(std::lower_bound(ends.begin(), ends.end(), offset) - ends.begin()) + 1;
 }
 
-void expect_every_output_selects_its_line(const std::string& text, std::int32_t n) {
-    const FoundNames table = table_of(text, n);
+void expect_every_output_selects_its_line(const std::string& text, std::int32_t n, ScanPath path) {
+    const FoundNames table = table_of(text, n, path);
     ASSERT_EQ(table.selected.size(), generator_outputs);
     std::vector<std::size_t> ends;
     for (std::size_t i = 0; i < text.size(); ++i)
@@ -149,20 +149,20 @@ TEST_P(IndexDrawableLines, GivesEveryOutputTheNameCopyLineGivesOnRandomTexts) {
         std::string text(std::uniform_int_distribution<std::size_t>(0, 300)(rng), ' ');
         for (char& byte : text) byte = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
         const auto n = static_cast<std::int32_t>(count_line_ends(text));
-        expect_every_output_selects_its_line(text, n);
+        expect_every_output_selects_its_line(text, n, GetParam());
     }
 }
 
 TEST_P(IndexDrawableLines, ReachesTheRightLinesOfAListLongerThanTheDrawCanCover) {
     std::string text;
     for (int i = 0; i < 40000; ++i) text += "name" + std::to_string(i) + (i % 3 == 0 ? "\n" : "\r\n");
-    expect_every_output_selects_its_line(text, static_cast<std::int32_t>(count_line_ends(text)));
+    expect_every_output_selects_its_line(text, static_cast<std::int32_t>(count_line_ends(text)), GetParam());
 }
 
 TEST_P(IndexDrawableLines, SlidesOverLongBlankStretchesToTheNextName) {
     const std::string text = "first\r\n" + std::string(200000, '\n') + "last";
     const auto n = static_cast<std::int32_t>(count_line_ends(text));
-    const FoundNames table = table_of(text, n);
+    const FoundNames table = table_of(text, n, GetParam());
     EXPECT_EQ(text_of(table, name_selected(table, 0)), "first");
     EXPECT_EQ(text_of(table, name_selected(table, 1)), "last");
     EXPECT_EQ(text_of(table, name_selected(table, generator_outputs - 1)), "last");
@@ -172,7 +172,7 @@ TEST_P(IndexDrawableLines, SlidesOverLongBlankStretchesToTheNextName) {
 
 TEST_P(IndexDrawableLines, GivesTheEmptyNameForAnEmptyText) {
     for (const std::int32_t n : {0, 5}) {
-        const FoundNames table = table_of("", n);
+        const FoundNames table = table_of("", n, GetParam());
         for (std::uint32_t r = 0; r < generator_outputs; ++r) ASSERT_EQ(name_selected(table, r).size, 0u);
     }
 }

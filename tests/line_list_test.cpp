@@ -32,7 +32,8 @@ TEST_P(CountLineEnds, CountsCrLfLoneCrAndLoneLfOnceEach) {
         {"a\0\r\nb\0\r\n"sv, 2},
         {"\n"sv, 1},
     };
-    for (const auto& [text, ends] : cases) EXPECT_EQ(count_line_ends(text), ends) << testing::PrintToString(text);
+    for (const auto& [text, ends] : cases)
+        EXPECT_EQ(count_line_ends(text, 0, GetParam()), ends) << testing::PrintToString(text);
 }
 
 struct LineCase {
@@ -71,12 +72,13 @@ TEST_P(CopyLine, SelectsTheLineThatThePickIndexNames) {
         {"a\r\n"sv, 5, ""sv},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(test::copy_line(c.text, c.k), c.name) << testing::PrintToString(c.text) << " k=" << c.k;
+        EXPECT_EQ(test::copy_line(c.text, c.k, GetParam()), c.name)
+            << testing::PrintToString(c.text) << " k=" << c.k;
 }
 
 TEST_P(CopyLine, ReturnsAViewIntoTheText) {
     const std::string text = "first\r\nsecond\r\n";
-    const std::string_view name = test::copy_line(text, 2);
+    const std::string_view name = test::copy_line(text, 2, GetParam());
     EXPECT_EQ(name.data(), text.data() + 7);
 }
 
@@ -116,7 +118,7 @@ TEST_P(CountLineEnds, AgreesWithAByteWalkOnRandomTexts) {
     std::mt19937 rng(1);
     for (int round = 0; round < 3000; ++round) {
         const std::string text = random_text(rng);
-        ASSERT_EQ(count_line_ends(text), walked_line_ends(text)) << testing::PrintToString(text);
+        ASSERT_EQ(count_line_ends(text, 0, GetParam()), walked_line_ends(text)) << testing::PrintToString(text);
     }
 }
 
@@ -125,7 +127,7 @@ TEST_P(CountLineEnds, CountsAPairSplitAtEveryBlockBorderOnce) {
         std::string text(200, 'x');
         text[at] = '\r';
         if (at + 1 < text.size()) text[at + 1] = '\n';
-        EXPECT_EQ(count_line_ends(text), 1u) << "CR at " << at;
+        EXPECT_EQ(count_line_ends(text, 0, GetParam()), 1u) << "CR at " << at;
     }
 }
 
@@ -135,7 +137,7 @@ TEST_P(CopyLine, AgreesWithALineByLineWalkOnRandomTexts) {
         const std::string text = random_text(rng);
         const auto n = static_cast<std::int64_t>(walked_line_ends(text));
         for (std::int64_t k = -1; k <= n + 2; ++k)
-            ASSERT_EQ(test::copy_line(text, k), walked_line(text, k)) << testing::PrintToString(text) << " k=" << k;
+            ASSERT_EQ(test::copy_line(text, k, GetParam()), walked_line(text, k)) << testing::PrintToString(text) << " k=" << k;
     }
 }
 
@@ -156,7 +158,7 @@ TEST_P(SkipLineEnds, StopsJustPastTheWantedLineEndOrAtTheEnd) {
         {"a\r\nb"sv, 3, 0, 3},
     };
     for (const SkipCase& c : cases)
-        EXPECT_EQ(skip_line_ends(c.text, c.from, c.count), c.after)
+        EXPECT_EQ(skip_line_ends(c.text, c.from, c.count, GetParam()), c.after)
             << testing::PrintToString(c.text) << " from " << c.from << " count " << c.count;
 }
 

@@ -18,8 +18,12 @@ namespace lotpick {
 namespace {
 
 // Small enough that names, runs of breaks and CR LF pairs straddle every
-// border; the last splits the counting into halves.
-const ListReading readings[] = {{8, 1, 1 << 30}, {12, 4, 2}, {64, 16, 100}, {ListReading{}}};
+// border; the last splits the counting into halves. Each scans on `path`.
+std::vector<ListReading> readings_on(ScanPath path) {
+    std::vector<ListReading> readings = {{8, 1, 1 << 30}, {12, 4, 2}, {64, 16, 100}, {}};
+    for (ListReading& reading : readings) reading.scan = path;
+    return readings;
+}
 
 TextSource in_memory(const std::string& bytes) {
     TextSource source;
@@ -65,7 +69,7 @@ TEST_P(LoadTextFile, CountsAndNamesAsTheWholeTextOnRandomLists) {
         for (char& byte : bytes) byte = alphabet[rng() % alphabet.size()];
         if (round % 4 == 0) bytes.insert(0, "\xEF\xBB\xBF");
         test::write_file("list.txt", bytes);
-        for (const ListReading& reading : readings) {
+        for (const ListReading& reading : readings_on(GetParam())) {
             const ScannedList from_file = load_text_file("list.txt", reading);
             ASSERT_TRUE(from_file.list) << from_file.failure.reason;
             const auto n = static_cast<std::int32_t>(from_file.list->line_ends);
@@ -94,7 +98,7 @@ TEST_P(LoadTextFile, ReadsLongNamesAndLongBlankStretchesToTheirEnds) {
         const std::int32_t b = c.blanks;
         // Around the long name, into the blank stretch and past it, and shuffled.
         const std::vector<std::int32_t> indexes = {3, 0, 2, 4, 5, b - 10000, 6, b + 3, b / 2, b + 2, b + 4, 1, b + 5};
-        for (const ListReading& reading : readings)
+        for (const ListReading& reading : readings_on(GetParam()))
             expect_as_whole_text(*load_text_file("list.txt", reading).list, c.bytes, indexes);
     }
 }

@@ -13,10 +13,7 @@
 
 namespace lotpick::test {
 
-using CountScan = std::uint64_t (*)(const unsigned char*, std::size_t, std::size_t);
-using MarkScan = void (*)(const char*, std::size_t, std::uint64_t*);
-
-inline void expect_scans_as_byte_walk(CountScan count, MarkScan mark) {
+inline void expect_scans_as_byte_walk(ScanPath path) {
     std::mt19937 rng(11);
     static constexpr char alphabet[] = {'\r', '\n', '\0', 'a', '\xFF', '\x0D' + 1, '\x0A' - 1};
     for (int round = 0; round < 200; ++round) {
@@ -29,9 +26,9 @@ inline void expect_scans_as_byte_walk(CountScan count, MarkScan mark) {
         std::uint64_t expected = 0;
         for (std::size_t i = at; i < at + blocks * scan_block; ++i)
             expected += bytes[i] == '\r' || (bytes[i] == '\n' && bytes[i - 1] != '\r');
-        ASSERT_EQ(count(data, at, at + blocks * scan_block), expected) << round;
+        ASSERT_EQ(count_line_ends_in_blocks(path, data, at, at + blocks * scan_block), expected) << round;
         std::vector<std::uint64_t> marks(blocks);
-        mark(bytes.data() + at, blocks, marks.data());
+        mark_name_ends(path, bytes.data() + at, blocks, marks.data());
         for (std::size_t i = 0; i < blocks * scan_block; ++i) {
             const char byte = bytes[at + i];
             // A LF right after a CR ends no line, and is left out.

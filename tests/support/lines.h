@@ -25,9 +25,9 @@ inline std::string_view name_at(std::string_view text, std::size_t line_start) {
 // The name pick index k selects: skip k - 1 line ends (0 and 1 both mean the
 // first line), then any run of CR and LF bytes, and take the bytes up to the
 // next CR, LF or zero byte. The view points into `text`.
-inline std::string_view copy_line(std::string_view text, std::int64_t k) {
+inline std::string_view copy_line(std::string_view text, std::int64_t k, ScanPath path = widest_scan_path()) {
     const std::uint64_t skipped = k > 1 ? static_cast<std::uint64_t>(k - 1) : 0;
-    return name_at(text, skip_line_ends(text, 0, skipped));
+    return name_at(text, skip_line_ends(text, 0, skipped, path));
 }
 
 // A text without the UTF-8 byte order mark that may come first.

@@ -1,6 +1,7 @@
 // Test support: tests that run once on each scan path the processor has, not
 // only on the one a run would take, so that a path no machine here takes by
-// itself is still tested. A path the processor lacks is skipped.
+// itself is still tested; each hands GetParam() to what it tests. A path the
+// processor lacks is skipped.
 #pragma once
 
 #include "byte_scan.h"
@@ -14,20 +15,11 @@ namespace lotpick::test {
 
 inline constexpr ScanPath every_scan_path[] = {ScanPath::portable, ScanPath::sse2, ScanPath::avx2, ScanPath::avx512};
 
-// Back to the path a run starts on, the widest the processor has.
-inline void use_widest_scan_path() {
-    for (const ScanPath path : every_scan_path)
-        if (has_scan_path(path)) use_scan_path(path);
-}
-
 class OnEachScanPath : public testing::TestWithParam<ScanPath> {
 protected:
     void SetUp() override {
         if (!has_scan_path(GetParam())) GTEST_SKIP() << "the processor lacks this scan path";
-        use_scan_path(GetParam());
     }
-
-    void TearDown() override { use_widest_scan_path(); }
 };
 
 // Their names, as LOTPICK_FORCE_SCAN takes them.
