@@ -39,8 +39,7 @@ std::optional<platform::Failure> read_text_start(const TextSource& source, TextS
 
 // A piece of the source read into `buffer`: bytes [at, at + size), or up to
 // `end`, with the byte before them in front (a zero byte before the start),
-// as the line-end rule wants it. Every read of a list or a done list in
-// pieces goes here.
+// as the line-end rule wants it: every read of a list in pieces goes here.
 std::optional<platform::Failure> read_piece(const TextSource& source, std::uint64_t at, std::uint64_t end,
                                             std::size_t size, std::string& buffer, std::string_view& piece);
 
