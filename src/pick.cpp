@@ -264,25 +264,21 @@ int pick_and_copy(const std::string& list_path, const std::string& destination,
     return run.done.failure && status == picked ? incomplete : status;
 }
 
-// The answer to --help (or -h) or --version. Only a sole argument is a
-// question: beside a destination the same word is the name of a list.
-std::optional<int> answer_question(std::span<const std::string> args, const Console& console) {
-    if (args.size() != 2) return std::nullopt;
-    if (args[1] == "--help" || args[1] == "-h") {
-        std::fprintf(console.out, "%s\n%s\n", usage_text, help_summary);
-        return picked;
-    }
-    if (args[1] == "--version") {
-        std::fprintf(console.out, "lotpick %s\n", version);
-        return picked;
-    }
-    return std::nullopt;
+// Answers --help (or -h) or --version, and says whether it did. Only a sole
+// argument is a question: beside a destination the same word is the name of
+// a list.
+bool answer_question(std::span<const std::string> args, const Console& console) {
+    if (args.size() != 2) return false;
+    if (args[1] == "--help" || args[1] == "-h") std::fprintf(console.out, "%s\n%s\n", usage_text, help_summary);
+    else if (args[1] == "--version") std::fprintf(console.out, "lotpick %s\n", version);
+    else return false;
+    return true;
 }
 
 }  // namespace
 
 int run_pick(std::span<const std::string> args, const Console& console) {
-    if (const std::optional<int> answered = answer_question(args, console)) return finish(console, *answered);
+    if (answer_question(args, console)) return finish(console, picked);
     if (args.size() < 3) {
         std::fputs(usage_text, console.out);
         return finish(console, refused);
