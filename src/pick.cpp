@@ -43,8 +43,7 @@ using Part = platform::MessagePart;
 void report(const Console& console, std::span<const Part> what, std::string_view path, std::string_view reason) {
     std::vector<Part> parts{{"lotpick: "}};
     parts.insert(parts.end(), what.begin(), what.end());
-    const Part rest[] = {{" '"}, {path, true}, {reason.empty() ? "'" : "': "}, {reason}, {"\n"}};
-    parts.insert(parts.end(), std::begin(rest), std::end(rest));
+    parts.insert(parts.end(), {{" '"}, {path, true}, {reason.empty() ? "'" : "': "}, {reason}, {"\n"}});
     platform::write_message(console.err, parts);
 }
 
