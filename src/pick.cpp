@@ -198,21 +198,6 @@ int refuse_unreadable_list(Run& run, const platform::Failure& failure) {
     return refuse_list(run, "cannot read list", failure.reason, not_found);
 }
 
-// The line ends of a list that can be drawn from, or nothing after telling
-// why it cannot.
-std::optional<std::int32_t> usable_line_ends(Run& run, const ListFile& list) {
-    if (list.utf16) {
-        refuse_list(run, "cannot read UTF-16 list",
-                    "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
-        return std::nullopt;
-    }
-    if (list.line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-        refuse_list(run, "list too large", "more than 2147483647 line ends");
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(list.line_ends);
-}
-
 // The draws, worked out in full before the first is printed. A done list
 // that fails halfway counts as empty, as if it had failed at once.
 DrawPlan plan_run(Run& run, const ListFile& list, std::int32_t n, std::uint32_t seed) {
@@ -228,17 +213,21 @@ DrawPlan plan_run(Run& run, const ListFile& list, std::int32_t n, std::uint32_t 
 int pick_from_list(Run& run, ScannedList& scanned) {
     if (!scanned.list) return refuse_unreadable_list(run, scanned.failure);
     const ListFile& list = *scanned.list;
-    const std::optional<std::int32_t> n = usable_line_ends(run, list);
-    if (!n) return refused;
+    if (list.utf16)
+        return refuse_list(run, "cannot read UTF-16 list",
+                           "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
+    if (list.line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        return refuse_list(run, "list too large", "more than 2147483647 line ends");
+    const auto n = static_cast<std::int32_t>(list.line_ends);
     // Seeded only once the list is in, so the time a load takes varies it.
     const std::uint32_t seed = run.fixed_seed ? *run.fixed_seed : platform::tick_count();
-    const DrawPlan pick = plan_run(run, list, *n, seed);
+    const DrawPlan pick = plan_run(run, list, n, seed);
     if (pick.list_failure) return refuse_unreadable_list(run, *pick.list_failure);
     close_done_list(run.done);
     // Nothing may hold the list during the copy: the destination may be the
     // list itself, which the copy replaces like any other file.
     scanned.list.reset();
-    print_redraws(run.console, seed, *n, pick.redraws);
+    print_redraws(run.console, seed, n, pick.redraws);
     if (pick.size > max_name_length) {
         report(run.console, "name too long in line " + std::to_string(pick.line) + " of", run.list_path,
                too_long_reason(pick.size));
@@ -246,7 +235,7 @@ int pick_from_list(Run& run, ScannedList& scanned) {
     }
     const std::string target = derive_destination(run.destination, pick.name);
     if (!fits_destination(target, run.console)) return refused;
-    return record_and_copy(run, *n, pick, target);
+    return record_and_copy(run, n, pick, target);
 }
 
 // A done list that is there but cannot be read leaves every name new: the
