@@ -174,8 +174,12 @@ int record_and_copy(const Run& run, std::int32_t n, const DrawPlan& pick, const 
     return record_failure || copy_failure ? incomplete : picked;
 }
 
-void report_done_failure(const Run& run) {
-    report(run.console, "cannot read done list", run.done_path, run.done.failure->reason);
+// Lets other runs append again, once this run has read all it reads of the
+// done list, and only then tells why that list could not be read: one that
+// fails at once and one that fails halfway are told of in the same place.
+void let_go_of_done_list(Run& run) {
+    if (run.done.failure) report(run.console, "cannot read done list", run.done_path, run.done.failure->reason);
+    close_done_list(run.done);
 }
 
 // A list that cannot be used is told only once the done list is read to its
@@ -184,10 +188,8 @@ void report_done_failure(const Run& run) {
 // diagnostic: a console shows each message at once, and there it has always
 // stood last, flushed at the end of the process.
 int refuse_list(Run& run, std::string_view what, std::string_view reason, std::span<const Part> said = {}) {
-    const bool failed_before = run.done.failure.has_value();
     is_done(run.done, {});
-    if (!failed_before && run.done.failure) report_done_failure(run);
-    close_done_list(run.done);
+    let_go_of_done_list(run);
     report(run.console, what, run.list_path, reason);
     if (!said.empty()) say(run.console, said);
     return refused;
@@ -196,18 +198,6 @@ int refuse_list(Run& run, std::string_view what, std::string_view reason, std::s
 int refuse_unreadable_list(Run& run, const platform::Failure& failure) {
     const Part not_found[] = {{"File: "}, {run.list_path, true}, {" not found"}};
     return refuse_list(run, "cannot read list", failure.reason, not_found);
-}
-
-// The draws, worked out in full before the first is printed. A done list
-// that fails halfway counts as empty, as if it had failed at once.
-DrawPlan plan_run(Run& run, const ListFile& list, std::int32_t n, std::uint32_t seed) {
-    const bool failed_before = run.done.failure.has_value();
-    DrawPlan plan = plan_draws(list, n, seed, run.done);
-    if (!failed_before && run.done.failure) {
-        report_done_failure(run);
-        plan = plan_draws(list, n, seed, run.done);
-    }
-    return plan;
 }
 
 int pick_from_list(Run& run, ScannedList& scanned) {
@@ -221,9 +211,13 @@ int pick_from_list(Run& run, ScannedList& scanned) {
     const auto n = static_cast<std::int32_t>(list.line_ends);
     // Seeded only once the list is in, so the time a load takes varies it.
     const std::uint32_t seed = run.fixed_seed ? *run.fixed_seed : platform::tick_count();
-    const DrawPlan pick = plan_run(run, list, n, seed);
+    // The draws, worked out in full before the first is printed. A done list
+    // that fails halfway counts as empty, as if it had failed at once.
+    const bool failed_before = run.done.failure.has_value();
+    DrawPlan pick = plan_draws(list, n, seed, run.done);
+    if (!failed_before && run.done.failure) pick = plan_draws(list, n, seed, run.done);
     if (pick.list_failure) return refuse_unreadable_list(run, *pick.list_failure);
-    close_done_list(run.done);
+    let_go_of_done_list(run);
     // Nothing may hold the list during the copy: the destination may be the
     // list itself, which the copy replaces like any other file.
     scanned.list.reset();
@@ -247,7 +241,6 @@ int pick_and_copy(const std::string& list_path, const std::string& destination,
     Run run{console, list_path, destination, fixed_seed, platform::done_list_path(), {}};
     ScannedList scanned = load_text_file(list_path);
     run.done = open_done_list(run.done_path);
-    if (run.done.failure) report_done_failure(run);
     const int status = pick_from_list(run, scanned);
     return run.done.failure && status == picked ? incomplete : status;
 }
