@@ -78,25 +78,22 @@ int finish(const Console& console, int status) {
     return status == picked ? incomplete : status;
 }
 
-// "Selecting new file K": a run over a long list that is nearly all done
-// prints a million of these, so the number is formatted by hand and the
-// line costs little more than its write.
-void print_redraw(const Console& console, std::int32_t index) {
+// The redraw lines of a plan, "Selecting new file K": the generator seeded
+// again gives the same indexes, so none of them had to be kept. A run over a
+// long list that is nearly all done prints a million of these, so the number
+// is formatted by hand and a line costs little more than its write.
+void print_redraws(const Console& console, std::uint32_t seed, std::int32_t n, std::int32_t redraws) {
     constexpr std::string_view text = "Selecting new file ";
     char line[text.size() + 16];
     text.copy(line, text.size());
-    char* end = std::to_chars(line + text.size(), line + sizeof line - 1, index).ptr;
-    *end++ = '\n';
-    std::fwrite(line, 1, static_cast<std::size_t>(end - line), console.out);
-    flush_line(console);
-}
-
-// The redraw lines of a plan: the generator seeded again gives the same
-// indexes, so none of them had to be kept.
-void print_redraws(const Console& console, std::uint32_t seed, std::int32_t n, std::int32_t redraws) {
     seed_generator(seed);
     const platform::StreamHold hold(console.out);
-    for (std::int32_t i = 0; i < redraws; ++i) print_redraw(console, draw_pick_index(n));
+    for (std::int32_t i = 0; i < redraws; ++i) {
+        char* end = std::to_chars(line + text.size(), line + sizeof line - 1, draw_pick_index(n)).ptr;
+        *end++ = '\n';
+        std::fwrite(line, 1, static_cast<std::size_t>(end - line), console.out);
+        flush_line(console);
+    }
 }
 
 // LOTPICK_SEED, when set and not empty, replaces the clock. False after a
