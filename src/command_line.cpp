@@ -6,11 +6,6 @@
 #include <utility>
 
 namespace lotpick {
-namespace {
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-}  // namespace
 
 std::vector<std::string> split_command_line(std::string_view line) {
     std::vector<std::string> args;
@@ -19,7 +14,7 @@ std::vector<std::string> split_command_line(std::string_view line) {
     bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
-        if (is_blank(c) && !quoted) {
+        if ((c == ' ' || c == '\t') && !quoted) {
             if (started) args.push_back(std::exchange(current, {}));
             started = false;
             continue;

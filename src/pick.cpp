@@ -43,8 +43,7 @@ using Part = platform::MessagePart;
 void report(const Console& console, std::span<const Part> what, std::string_view path, std::string_view reason) {
     std::vector<Part> parts{{"lotpick: "}};
     parts.insert(parts.end(), what.begin(), what.end());
-    const Part rest[] = {{" '"}, {path, true}, {reason.empty() ? "'" : "': "}, {reason}, {"\n"}};
-    parts.insert(parts.end(), std::begin(rest), std::end(rest));
+    parts.insert(parts.end(), {{" '"}, {path, true}, {reason.empty() ? "'" : "': "}, {reason}, {"\n"}});
     platform::write_message(console.err, parts);
 }
 
@@ -79,25 +78,22 @@ int finish(const Console& console, int status) {
     return status == picked ? incomplete : status;
 }
 
-// "Selecting new file K": a run over a long list that is nearly all done
-// prints a million of these, so the number is formatted by hand and the
-// line costs little more than its write.
-void print_redraw(const Console& console, std::int32_t index) {
+// The redraw lines of a plan, "Selecting new file K": the generator seeded
+// again gives the same indexes, so none of them had to be kept. A run over a
+// long list that is nearly all done prints a million of these, so the number
+// is formatted by hand and a line costs little more than its write.
+void print_redraws(const Console& console, std::uint32_t seed, std::int32_t n, std::int32_t redraws) {
     constexpr std::string_view text = "Selecting new file ";
     char line[text.size() + 16];
     text.copy(line, text.size());
-    char* end = std::to_chars(line + text.size(), line + sizeof line - 1, index).ptr;
-    *end++ = '\n';
-    std::fwrite(line, 1, static_cast<std::size_t>(end - line), console.out);
-    flush_line(console);
-}
-
-// The redraw lines of a plan: the generator seeded again gives the same
-// indexes, so none of them had to be kept.
-void print_redraws(const Console& console, std::uint32_t seed, std::int32_t n, std::int32_t redraws) {
     seed_generator(seed);
     const platform::StreamHold hold(console.out);
-    for (std::int32_t i = 0; i < redraws; ++i) print_redraw(console, draw_pick_index(n));
+    for (std::int32_t i = 0; i < redraws; ++i) {
+        char* end = std::to_chars(line + text.size(), line + sizeof line - 1, draw_pick_index(n)).ptr;
+        *end++ = '\n';
+        std::fwrite(line, 1, static_cast<std::size_t>(end - line), console.out);
+        flush_line(console);
+    }
 }
 
 // LOTPICK_SEED, when set and not empty, replaces the clock. False after a
@@ -177,8 +173,12 @@ int record_and_copy(const Run& run, std::int32_t n, const DrawPlan& pick, const 
     return record_failure || copy_failure ? incomplete : picked;
 }
 
-void report_done_failure(const Run& run) {
-    report(run.console, "cannot read done list", run.done_path, run.done.failure->reason);
+// Lets other runs append again, once this run has read all it reads of the
+// done list, and only then tells why that list could not be read: one that
+// fails at once and one that fails halfway are told of in the same place.
+void let_go_of_done_list(Run& run) {
+    if (run.done.failure) report(run.console, "cannot read done list", run.done_path, run.done.failure->reason);
+    close_done_list(run.done);
 }
 
 // A list that cannot be used is told only once the done list is read to its
@@ -187,10 +187,8 @@ void report_done_failure(const Run& run) {
 // diagnostic: a console shows each message at once, and there it has always
 // stood last, flushed at the end of the process.
 int refuse_list(Run& run, std::string_view what, std::string_view reason, std::span<const Part> said = {}) {
-    const bool failed_before = run.done.failure.has_value();
     is_done(run.done, {});
-    if (!failed_before && run.done.failure) report_done_failure(run);
-    close_done_list(run.done);
+    let_go_of_done_list(run);
     report(run.console, what, run.list_path, reason);
     if (!said.empty()) say(run.console, said);
     return refused;
@@ -201,47 +199,28 @@ int refuse_unreadable_list(Run& run, const platform::Failure& failure) {
     return refuse_list(run, "cannot read list", failure.reason, not_found);
 }
 
-// The line ends of a list that can be drawn from, or nothing after telling
-// why it cannot.
-std::optional<std::int32_t> usable_line_ends(Run& run, const ListFile& list) {
-    if (list.utf16) {
-        refuse_list(run, "cannot read UTF-16 list",
-                    "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
-        return std::nullopt;
-    }
-    if (list.line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-        refuse_list(run, "list too large", "more than 2147483647 line ends");
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(list.line_ends);
-}
-
-// The draws, worked out in full before the first is printed. A done list
-// that fails halfway counts as empty, as if it had failed at once.
-DrawPlan plan_run(Run& run, const ListFile& list, std::int32_t n, std::uint32_t seed) {
-    const bool failed_before = run.done.failure.has_value();
-    DrawPlan plan = plan_draws(list, n, seed, run.done);
-    if (!failed_before && run.done.failure) {
-        report_done_failure(run);
-        plan = plan_draws(list, n, seed, run.done);
-    }
-    return plan;
-}
-
 int pick_from_list(Run& run, ScannedList& scanned) {
     if (!scanned.list) return refuse_unreadable_list(run, scanned.failure);
     const ListFile& list = *scanned.list;
-    const std::optional<std::int32_t> n = usable_line_ends(run, list);
-    if (!n) return refused;
+    if (list.utf16)
+        return refuse_list(run, "cannot read UTF-16 list",
+                           "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
+    if (list.line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        return refuse_list(run, "list too large", "more than 2147483647 line ends");
+    const auto n = static_cast<std::int32_t>(list.line_ends);
     // Seeded only once the list is in, so the time a load takes varies it.
     const std::uint32_t seed = run.fixed_seed ? *run.fixed_seed : platform::tick_count();
-    const DrawPlan pick = plan_run(run, list, *n, seed);
+    // The draws, worked out in full before the first is printed. A done list
+    // that fails halfway counts as empty, as if it had failed at once.
+    const bool failed_before = run.done.failure.has_value();
+    DrawPlan pick = plan_draws(list, n, seed, run.done);
+    if (!failed_before && run.done.failure) pick = plan_draws(list, n, seed, run.done);
     if (pick.list_failure) return refuse_unreadable_list(run, *pick.list_failure);
-    close_done_list(run.done);
+    let_go_of_done_list(run);
     // Nothing may hold the list during the copy: the destination may be the
     // list itself, which the copy replaces like any other file.
     scanned.list.reset();
-    print_redraws(run.console, seed, *n, pick.redraws);
+    print_redraws(run.console, seed, n, pick.redraws);
     if (pick.size > max_name_length) {
         report(run.console, "name too long in line " + std::to_string(pick.line) + " of", run.list_path,
                too_long_reason(pick.size));
@@ -249,7 +228,7 @@ int pick_from_list(Run& run, ScannedList& scanned) {
     }
     const std::string target = derive_destination(run.destination, pick.name);
     if (!fits_destination(target, run.console)) return refused;
-    return record_and_copy(run, *n, pick, target);
+    return record_and_copy(run, n, pick, target);
 }
 
 // A done list that is there but cannot be read leaves every name new: the
@@ -260,30 +239,25 @@ int pick_and_copy(Run& run) {
     run.done_path = platform::done_list_path();
     ScannedList scanned = load_text_file(run.list_path, ListReading{.scan = run.scan});
     run.done = open_done_list(run.done_path, DoneReading{.scan = run.scan});
-    if (run.done.failure) report_done_failure(run);
     const int status = pick_from_list(run, scanned);
     return run.done.failure && status == picked ? incomplete : status;
 }
 
-// The answer to --help (or -h) or --version. Only a sole argument is a
-// question: beside a destination the same word is the name of a list.
-std::optional<int> answer_question(std::span<const std::string> args, const Console& console) {
-    if (args.size() != 2) return std::nullopt;
-    if (args[1] == "--help" || args[1] == "-h") {
-        std::fprintf(console.out, "%s\n%s\n", usage_text, help_summary);
-        return picked;
-    }
-    if (args[1] == "--version") {
-        std::fprintf(console.out, "lotpick %s\n", version);
-        return picked;
-    }
-    return std::nullopt;
+// Answers --help (or -h) or --version, and says whether it did. Only a sole
+// argument is a question: beside a destination the same word is the name of
+// a list.
+bool answer_question(std::span<const std::string> args, const Console& console) {
+    if (args.size() != 2) return false;
+    if (args[1] == "--help" || args[1] == "-h") std::fprintf(console.out, "%s\n%s\n", usage_text, help_summary);
+    else if (args[1] == "--version") std::fprintf(console.out, "lotpick %s\n", version);
+    else return false;
+    return true;
 }
 
 }  // namespace
 
 int run_pick(std::span<const std::string> args, const Console& console) {
-    if (const std::optional<int> answered = answer_question(args, console)) return finish(console, *answered);
+    if (answer_question(args, console)) return finish(console, picked);
     if (args.size() < 3) {
         std::fputs(usage_text, console.out);
         return finish(console, refused);

@@ -38,8 +38,9 @@ std::int32_t draw_pick_index(std::int32_t n) { return scale_to_index(next_random
 std::optional<std::uint32_t> parse_seed(std::string_view text) {
     std::uint32_t value = 0;
     const char* end = text.data() + text.size();
-    if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
-    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    // Into an unsigned type, from_chars takes digits only: no sign, no blank,
+    // no base prefix, and nothing at all from empty text.
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (error != std::errc{} || stop != end) return std::nullopt;
     return value;
 }
