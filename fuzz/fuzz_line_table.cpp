@@ -75,8 +75,8 @@ lotpick::ScannedList scanned_from(std::string_view bytes, lotpick::ScanPath path
 // The list's count, its table and its first attempts' names.
 void check_list(std::string_view bytes, lotpick::ScanPath path) {
     const lotpick::ScannedList scanned = scanned_from(bytes, path);
-    if (!scanned.list || scanned.list->utf16 != starts_utf16(bytes)) std::abort();
-    if (scanned.list->utf16) return;
+    if (!scanned.list || scanned.list->source.utf16 != starts_utf16(bytes)) std::abort();
+    if (scanned.list->source.utf16) return;
     // Names come from the text past one UTF-8 byte order mark, told here
     // without the program's own tests, so that a slip there shows.
     const std::string_view text = past_utf8_mark(bytes);

@@ -164,15 +164,15 @@ std::optional<Failure> search(const DoneList& done, const Asked& asked, bool rea
     for (Half& half : halves) half.hit.assign(asked.number.size(), false);
     if (!done.source || (asked.number.empty() && !read_through)) return std::nullopt;
     const std::uint64_t size = done.source->size;
-    halves[0].from = done.text_start;
+    halves[0].from = done.source->text_start;
     halves[0].to = size;
-    if (!worth_halves(size - done.text_start, done.reading.halves_from)) {
+    if (!worth_halves(size - done.source->text_start, done.reading.halves_from)) {
         search_half(done, asked, halves[0]);
         return halves[0].failure;
     }
     // The second half reads from the byte before the middle: a line break
     // there starts a line at the middle, which is the second half's.
-    halves[0].to = done.text_start + (size - done.text_start) / 2;
+    halves[0].to = done.source->text_start + (size - done.source->text_start) / 2;
     halves[1].from = halves[0].to - 1;
     halves[1].to = size;
     halves[1].at_line_start = false;
@@ -194,12 +194,10 @@ DoneList open_done_list(const std::string& path, const DoneReading& reading) {
         return done;
     }
     done.source = std::move(opened.source);
-    TextStart start;
-    if (std::optional<Failure> failure = read_text_start(*done.source, start)) {
+    if (std::optional<Failure> failure = read_text_start(*done.source)) {
         done.failure = std::move(failure);
         done.source.reset();
     }
-    done.text_start = start.offset;
     return done;
 }
 

@@ -32,7 +32,6 @@ struct DoneReading {
 
 struct DoneList {
     std::optional<TextSource> source;  // while open, no run appends to the list
-    std::uint64_t text_start = 0;      // 3 past a UTF-8 byte order mark, else 0
     std::optional<platform::Failure> failure;  // the list exists but could not be read
     DoneReading reading;
 };

@@ -182,7 +182,7 @@ FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes
     Walk walk{list, {}, {}, 0};
     for (const std::uint32_t i : in_order(indexes)) {
         const std::uint64_t wanted = indexes[i] > 1 ? static_cast<std::uint64_t>(indexes[i]) - 1 : 0;
-        std::uint64_t line_start = list.text_start;
+        std::uint64_t line_start = list.source.text_start;
         if (wanted > 0 && (found.failure = line_start_after(walk, wanted, line_start))) return found;
         // A line start in the run of line breaks before the last name slides
         // onto that same name.
@@ -207,11 +207,8 @@ ScannedList load_text_file(TextSource source, const ListReading& reading) {
     list.source = std::move(source);
     list.stretch = reading.stretch;
     list.scan = reading.scan;
-    TextStart start;
-    std::optional<Failure> failure = read_text_start(list.source, start);
-    list.text_start = start.offset;
-    list.utf16 = start.utf16;
-    if (!failure && !list.utf16) failure = count_list(list, reading);
+    std::optional<Failure> failure = read_text_start(list.source);
+    if (!failure && !list.source.utf16) failure = count_list(list, reading);
     if (failure) return {std::nullopt, std::move(*failure)};
     return scanned;
 }

@@ -35,8 +35,6 @@ struct ListReading {
 
 struct ListFile {
     TextSource source;             // read again where names lie, or whole
-    std::uint64_t text_start = 0;  // 3 past a UTF-8 byte order mark, else 0
-    bool utf16 = false;            // starts with a UTF-16 byte order mark: not counted
     std::uint64_t line_ends = 0;
     std::size_t stretch = 0;
     ScanPath scan = ScanPath::portable;

@@ -202,7 +202,7 @@ int refuse_unreadable_list(Run& run, const platform::Failure& failure) {
 int pick_from_list(Run& run, ScannedList& scanned) {
     if (!scanned.list) return refuse_unreadable_list(run, scanned.failure);
     const ListFile& list = *scanned.list;
-    if (list.utf16)
+    if (list.source.utf16)
         return refuse_list(run, "cannot read UTF-16 list",
                            "save it as UTF-8 or ANSI text instead (PowerShell: Out-File -Encoding utf8)");
     if (list.line_ends > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))

@@ -53,13 +53,13 @@ std::optional<platform::Failure> read_bytes(const TextSource& source, std::uint6
     return std::nullopt;
 }
 
-std::optional<platform::Failure> read_text_start(const TextSource& source, TextStart& start) {
+std::optional<platform::Failure> read_text_start(TextSource& source) {
     char bytes[3];
     const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(3, source.size));
     if (std::optional<platform::Failure> failure = read_bytes(source, 0, bytes, length)) return failure;
     const std::string_view text(bytes, length);
-    start.offset = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    start.utf16 = text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+    source.text_start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    source.utf16 = text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
     return std::nullopt;
 }
 

@@ -16,6 +16,11 @@ struct TextSource {
     platform::Input input;  // the open file, when it has a size
     std::string whole;      // else the bytes, read whole at once
     std::uint64_t size = 0;
+    // 3 past a UTF-8 byte order mark, which many Windows tools put first, else 0.
+    std::uint64_t text_start = 0;
+    // Starts with a UTF-16 byte order mark (either byte order): read byte by
+    // byte it holds no names lotpick could use.
+    bool utf16 = false;
 };
 
 struct OpenedSource {
@@ -26,16 +31,9 @@ struct OpenedSource {
 
 OpenedSource open_source(const std::string& path, platform::Reading reading);
 
-// What the first bytes of a text tell: where its text starts, 3 past a UTF-8
-// byte order mark that many Windows tools put first, else 0; and whether a
-// UTF-16 byte order mark (either byte order) starts it, so that read byte by
-// byte it holds no names lotpick could use.
-struct TextStart {
-    std::uint64_t offset = 0;
-    bool utf16 = false;
-};
-
-std::optional<platform::Failure> read_text_start(const TextSource& source, TextStart& start);
+// Reads what the first bytes of the text tell into the source: where its
+// text starts, and whether it is UTF-16.
+std::optional<platform::Failure> read_text_start(TextSource& source);
 
 // A piece of the source read into `buffer`: bytes [at, at + size), or up to
 // `end`, with the byte before them in front (a zero byte before the start),

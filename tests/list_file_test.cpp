@@ -115,8 +115,8 @@ TEST_P(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
         test::write_file("list.txt", c.bytes);
         const ScannedList scanned = load_text_file("list.txt");
         ASSERT_TRUE(scanned.list) << testing::PrintToString(c.bytes);
-        EXPECT_EQ(scanned.list->utf16, c.utf16) << testing::PrintToString(c.bytes);
-        EXPECT_EQ(scanned.list->text_start, c.text_start) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(scanned.list->source.utf16, c.utf16) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(scanned.list->source.text_start, c.text_start) << testing::PrintToString(c.bytes);
     }
 }
 
