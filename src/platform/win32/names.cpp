@@ -22,19 +22,19 @@ UINT narrow_code_page() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 
 // GetFullPathNameW normalises exactly as the system does for a path without
 // a prefix (slashes, "." and "..", trailing dots and blanks, device names),
-// so the prefixed path names the same file the plain one would have.
+// so the prefixed path names the same file the plain one would have. A
+// buffer too small gets back the size the path needs, its zero included, and
+// the call is made again at that size, as often as the current directory
+// changes between the calls; a failure gives nothing.
 std::wstring full_path(const std::wstring& path) {
-    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    while (size > 0) {
-        std::wstring full(size, L'\0');
-        const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-        if (length < size) {
-            full.resize(length);
-            return full;
-        }
-        size = length;  // the current directory changed between the calls
-    }
-    return {};
+    std::wstring full;
+    DWORD length = 0;
+    do {
+        full.resize(length);
+        length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    } while (length > full.size());
+    full.resize(length);
+    return full;
 }
 
 // `wide` in `code_page`. When `exact`, only when the code page holds every
