@@ -49,10 +49,10 @@ std::optional<std::string> to_narrow(std::wstring_view wide, UINT code_page, boo
     BOOL used_default = FALSE;
     BOOL* const used = exact ? &used_default : nullptr;
     const int length = WideCharToMultiByte(code_page, flags, wide.data(), size, nullptr, 0, nullptr, used);
+    // The size query already says whether the conversion needs a default character.
     if (length <= 0 || used_default) return std::nullopt;
     std::string narrow(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(code_page, flags, wide.data(), size, narrow.data(), length, nullptr, used);
-    if (used_default) return std::nullopt;
     return narrow;
 }
 
