@@ -56,10 +56,6 @@ std::optional<std::string> to_narrow(std::wstring_view wide, UINT code_page, boo
     return narrow;
 }
 
-bool has_prefix(std::wstring_view path) {
-    return path.starts_with(LR"(\\?\)") || path.starts_with(LR"(\\.\)") || path.starts_with(LR"(\??\)");
-}
-
 bool is_ascii_letter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 // \\.\C:\pics\a.jpg is a file on drive C written with the device prefix;
@@ -71,7 +67,8 @@ bool is_drive_path_behind_device_prefix(std::wstring_view path) {
 
 // The \\?\ form of a name already in UTF-16, as system_path describes it.
 std::wstring prefixed_path(const std::wstring& wide) {
-    if (wide.empty() || (has_prefix(wide) && !is_drive_path_behind_device_prefix(wide))) return wide;
+    const bool prefixed = wide.starts_with(LR"(\\?\)") || wide.starts_with(LR"(\??\)") || is_device_path(wide);
+    if (wide.empty() || (prefixed && !is_drive_path_behind_device_prefix(wide))) return wide;
     const std::wstring full = full_path(wide);
     if (full.empty()) return wide;
     if (is_drive_path_behind_device_prefix(full)) return LR"(\\?\)" + full.substr(4);
