@@ -9,9 +9,8 @@
 #include <utility>
 
 namespace lotpick::platform {
-namespace win32 {
 
-Failure failure_from(DWORD error) {
+Failure win32::failure_from(DWORD error) {
     char text[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                                   text, sizeof text, nullptr);
@@ -20,6 +19,17 @@ Failure failure_from(DWORD error) {
     return Failure{std::string(text, length)};
 }
 
+struct InputState {
+    win32::FileHandle file;
+};
+
+namespace {
+
+using namespace win32;
+
+enum class Sharing { fail_at_once, wait };
+
+// CreateFileW on the system_path of `path`.
 HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
                  Sharing sharing) {
     const std::wstring wide = system_path(path);
@@ -31,16 +41,6 @@ HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD dispo
         Sleep(sharing_retry_pause_ms);
     }
 }
-
-}  // namespace win32
-
-struct InputState {
-    win32::FileHandle file;
-};
-
-namespace {
-
-using namespace win32;
 
 bool write_fully(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
