@@ -42,16 +42,6 @@ HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD dispo
     }
 }
 
-bool write_fully(HANDLE file, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::size_t{1} << 30));
-        DWORD put = 0;
-        if (!WriteFile(file, bytes.data(), chunk, &put, nullptr) || put == 0) return false;
-        bytes.remove_prefix(put);
-    }
-    return true;
-}
-
 // Reads until `wanted` bytes are in or the data ends, at `offset` when one is
 // given (each read then says where it starts, so a list can be read again
 // out of order), else where the file stands; the count read, or nullopt after
@@ -118,9 +108,11 @@ std::optional<Failure> read_on(const InputState& input, char* into, std::size_t 
 }
 
 // Shares nothing while the record goes in, so no load sees half an entry and
-// no other append can slip between the size check and the write. A list this
-// append created is deleted on close when the record fails; as nobody else
-// can have it open meanwhile, no other run's record goes with it.
+// no other append can slip between the size check and the write. A disk file
+// takes a write whole or fails it, and a record is a name of 259 bytes at
+// most, so it goes in one write. A list this append created is deleted on
+// close when the record fails; as nobody else can have it open meanwhile, no
+// other run's record goes with it.
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {
     const FileHandle file(
         open_file(path, GENERIC_WRITE | DELETE, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, Sharing::wait));
@@ -131,7 +123,9 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
     if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END)) return failure_from();
     std::string line = end.QuadPart > 0 ? "\r\n" : "";
     line.append(record);
-    if (write_fully(file.get(), line)) return std::nullopt;
+    DWORD put = 0;
+    if (WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &put, nullptr) && put == line.size())
+        return std::nullopt;
     const Failure failure = failure_from();
     // Half an entry would merge with the next one; take it back.
     if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
