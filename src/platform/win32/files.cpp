@@ -44,12 +44,11 @@ HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD dispo
 
 // Reads until `wanted` bytes are in or the data ends, at `offset` when one is
 // given (each read then says where it starts, so a list can be read again
-// out of order), else where the file stands; the count read, or nullopt after
-// a read error (its code left for GetLastError). A pipe whose writer has gone
-// says so with ERROR_BROKEN_PIPE, which is its end.
-std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wanted,
-                                      std::optional<std::uint64_t> offset = std::nullopt) {
-    std::size_t done = 0;
+// out of order), else where the file stands, and says how many in `done`. A
+// pipe whose writer has gone says so with ERROR_BROKEN_PIPE, which is its end.
+std::optional<Failure> read_fully(HANDLE file, char* into, std::size_t wanted, std::size_t& done,
+                                  std::optional<std::uint64_t> offset = std::nullopt) {
+    done = 0;
     while (done < wanted) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(wanted - done, std::size_t{1} << 30));
         OVERLAPPED at{};
@@ -59,12 +58,12 @@ std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wante
         if (!ReadFile(file, into + done, chunk, &got, offset ? &at : nullptr)) {
             const DWORD error = GetLastError();
             if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) break;
-            return std::nullopt;
+            return failure_from(error);
         }
         if (got == 0) break;
         done += got;
     }
-    return done;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -94,17 +93,14 @@ Opened open_input(const std::string& path, Reading reading) {
 }
 
 std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count) {
-    const std::optional<std::size_t> got = read_fully(input.file.get(), into, count, offset);
-    if (!got) return failure_from();
-    std::memset(into + *got, 0, count - *got);
+    std::size_t got = 0;
+    if (std::optional<Failure> failure = read_fully(input.file.get(), into, count, got, offset)) return failure;
+    std::memset(into + got, 0, count - got);
     return std::nullopt;
 }
 
 std::optional<Failure> read_on(const InputState& input, char* into, std::size_t count, std::size_t& got) {
-    const std::optional<std::size_t> read = read_fully(input.file.get(), into, count);
-    if (!read) return failure_from();
-    got = *read;
-    return std::nullopt;
+    return read_fully(input.file.get(), into, count, got);
 }
 
 // Shares nothing while the record goes in, so no load sees half an entry and
