@@ -40,11 +40,12 @@ std::wstring directory_of(const std::wstring& path) {
 // attribute would stay with the finished copy.
 std::wstring temporary_name() { return L"lotpick-" + std::to_wstring(GetCurrentProcessId()) + L".tmp"; }
 
-bool is_disk_file(HANDLE file, DWORD& attributes) {
+// The attributes of a file on disk that is no directory; none for anything else.
+std::optional<DWORD> disk_file_attributes(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return false;
-    attributes = info.dwFileAttributes;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return std::nullopt;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+    return info.dwFileAttributes;
 }
 
 // The file at the end of a link destination's chain, which is what the copy
@@ -71,8 +72,7 @@ std::optional<Failure> find_final_target(const std::wstring& target, std::wstrin
         const DWORD error = GetLastError();
         return error == ERROR_CANT_RESOLVE_FILENAME ? std::optional(failure_from(error)) : std::nullopt;
     }
-    DWORD attributes = 0;
-    if (!is_disk_file(file.get(), attributes)) return not_a_regular_file();
+    if (!disk_file_attributes(file.get())) return not_a_regular_file();
     const DWORD own = GetFileAttributesW(target.c_str());
     if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         final_target = final_path(file.get(), target);
@@ -137,9 +137,9 @@ std::optional<Failure> fill_from(const std::wstring& source, const TemporaryFile
     const FileHandle from(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!from.is_open()) return failure_from();
-    DWORD attributes = 0;
-    if (!is_disk_file(from.get(), attributes)) return not_a_regular_file();
-    if (control_event_came() || !copy.fill(source, attributes)) return failure_from();
+    const std::optional<DWORD> attributes = disk_file_attributes(from.get());
+    if (!attributes) return not_a_regular_file();
+    if (control_event_came() || !copy.fill(source, *attributes)) return failure_from();
     return std::nullopt;
 }
 

@@ -9,9 +9,8 @@
 #include <utility>
 
 namespace lotpick::platform {
-namespace win32 {
 
-Failure failure_from(DWORD error) {
+Failure win32::failure_from(DWORD error) {
     char text[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                                   text, sizeof text, nullptr);
@@ -20,6 +19,17 @@ Failure failure_from(DWORD error) {
     return Failure{std::string(text, length)};
 }
 
+struct InputState {
+    win32::FileHandle file;
+};
+
+namespace {
+
+using namespace win32;
+
+enum class Sharing { fail_at_once, wait };
+
+// CreateFileW on the system_path of `path`.
 HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
                  Sharing sharing) {
     const std::wstring wide = system_path(path);
@@ -32,34 +42,13 @@ HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD dispo
     }
 }
 
-}  // namespace win32
-
-struct InputState {
-    win32::FileHandle file;
-};
-
-namespace {
-
-using namespace win32;
-
-bool write_fully(HANDLE file, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), std::size_t{1} << 30));
-        DWORD put = 0;
-        if (!WriteFile(file, bytes.data(), chunk, &put, nullptr) || put == 0) return false;
-        bytes.remove_prefix(put);
-    }
-    return true;
-}
-
 // Reads until `wanted` bytes are in or the data ends, at `offset` when one is
 // given (each read then says where it starts, so a list can be read again
-// out of order), else where the file stands; the count read, or nullopt after
-// a read error (its code left for GetLastError). A pipe whose writer has gone
-// says so with ERROR_BROKEN_PIPE, which is its end.
-std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wanted,
-                                      std::optional<std::uint64_t> offset = std::nullopt) {
-    std::size_t done = 0;
+// out of order), else where the file stands, and says how many in `done`. A
+// pipe whose writer has gone says so with ERROR_BROKEN_PIPE, which is its end.
+std::optional<Failure> read_fully(HANDLE file, char* into, std::size_t wanted, std::size_t& done,
+                                  std::optional<std::uint64_t> offset = std::nullopt) {
+    done = 0;
     while (done < wanted) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(wanted - done, std::size_t{1} << 30));
         OVERLAPPED at{};
@@ -69,12 +58,12 @@ std::optional<std::size_t> read_fully(HANDLE file, char* into, std::size_t wante
         if (!ReadFile(file, into + done, chunk, &got, offset ? &at : nullptr)) {
             const DWORD error = GetLastError();
             if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) break;
-            return std::nullopt;
+            return failure_from(error);
         }
         if (got == 0) break;
         done += got;
     }
-    return done;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -104,23 +93,22 @@ Opened open_input(const std::string& path, Reading reading) {
 }
 
 std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count) {
-    const std::optional<std::size_t> got = read_fully(input.file.get(), into, count, offset);
-    if (!got) return failure_from();
-    std::memset(into + *got, 0, count - *got);
+    std::size_t got = 0;
+    if (std::optional<Failure> failure = read_fully(input.file.get(), into, count, got, offset)) return failure;
+    std::memset(into + got, 0, count - got);
     return std::nullopt;
 }
 
 std::optional<Failure> read_on(const InputState& input, char* into, std::size_t count, std::size_t& got) {
-    const std::optional<std::size_t> read = read_fully(input.file.get(), into, count);
-    if (!read) return failure_from();
-    got = *read;
-    return std::nullopt;
+    return read_fully(input.file.get(), into, count, got);
 }
 
 // Shares nothing while the record goes in, so no load sees half an entry and
-// no other append can slip between the size check and the write. A list this
-// append created is deleted on close when the record fails; as nobody else
-// can have it open meanwhile, no other run's record goes with it.
+// no other append can slip between the size check and the write. A disk file
+// takes a write whole or fails it, and a record is a name of 259 bytes at
+// most, so it goes in one write. A list this append created is deleted on
+// close when the record fails; as nobody else can have it open meanwhile, no
+// other run's record goes with it.
 std::optional<Failure> append_record(const std::string& path, std::string_view record) {
     const FileHandle file(
         open_file(path, GENERIC_WRITE | DELETE, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, Sharing::wait));
@@ -131,7 +119,9 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
     if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END)) return failure_from();
     std::string line = end.QuadPart > 0 ? "\r\n" : "";
     line.append(record);
-    if (write_fully(file.get(), line)) return std::nullopt;
+    DWORD put = 0;
+    if (WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &put, nullptr) && put == line.size())
+        return std::nullopt;
     const Failure failure = failure_from();
     // Half an entry would merge with the next one; take it back.
     if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());

@@ -30,8 +30,7 @@ BOOL WINAPI on_control_event(DWORD event) {
 }  // namespace
 
 TemporaryScope::TemporaryScope() {
-    static const bool installed = SetConsoleCtrlHandler(on_control_event, TRUE) != 0;
-    static_cast<void>(installed);
+    [[maybe_unused]] static const bool installed = SetConsoleCtrlHandler(on_control_event, TRUE) != 0;
     AcquireSRWLockExclusive(&temporary_lock);
 }
 

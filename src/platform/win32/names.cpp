@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <optional>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -22,42 +21,32 @@ UINT narrow_code_page() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 
 // GetFullPathNameW normalises exactly as the system does for a path without
 // a prefix (slashes, "." and "..", trailing dots and blanks, device names),
-// so the prefixed path names the same file the plain one would have.
+// so the prefixed path names the same file the plain one would have. A
+// buffer too small gets back the size the path needs, its zero included, and
+// the call is made again at that size, as often as the current directory
+// changes between the calls; a failure gives nothing.
 std::wstring full_path(const std::wstring& path) {
-    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    while (size > 0) {
-        std::wstring full(size, L'\0');
-        const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-        if (length < size) {
-            full.resize(length);
-            return full;
-        }
-        size = length;  // the current directory changed between the calls
-    }
-    return {};
+    std::wstring full;
+    DWORD length = 0;
+    do {
+        full.resize(length);
+        length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    } while (length > full.size());
+    full.resize(length);
+    return full;
 }
 
-// `wide` in `code_page`. When `exact`, only when the code page holds every
-// character of it: no best-fit look-alike (Ł as L) and no default character
-// stand in for what it lacks. A code page that takes no such flags (UTF-8 as
-// the ANSI code page) then gives nothing, and the caller keeps the UTF-8
-// bytes it had.
-std::optional<std::string> to_narrow(std::wstring_view wide, UINT code_page, bool exact) {
-    if (wide.empty()) return std::string();
+// `wide` in `code_page`, empty when the call fails. A character the code
+// page lacks becomes a best-fit look-alike (Ł as L) or the default character,
+// so argument_bytes, which must take neither, reads the bytes back.
+std::string to_narrow(std::wstring_view wide, UINT code_page) {
+    if (wide.empty()) return {};
     const auto size = static_cast<int>(wide.size());
-    const DWORD flags = exact ? WC_NO_BEST_FIT_CHARS : 0;
-    BOOL used_default = FALSE;
-    BOOL* const used = exact ? &used_default : nullptr;
-    const int length = WideCharToMultiByte(code_page, flags, wide.data(), size, nullptr, 0, nullptr, used);
-    if (length <= 0 || used_default) return std::nullopt;
+    const int length = WideCharToMultiByte(code_page, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return {};
     std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(code_page, flags, wide.data(), size, narrow.data(), length, nullptr, used);
-    if (used_default) return std::nullopt;
+    WideCharToMultiByte(code_page, 0, wide.data(), size, narrow.data(), length, nullptr, nullptr);
     return narrow;
-}
-
-bool has_prefix(std::wstring_view path) {
-    return path.starts_with(LR"(\\?\)") || path.starts_with(LR"(\\.\)") || path.starts_with(LR"(\??\)");
 }
 
 bool is_ascii_letter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
@@ -71,7 +60,8 @@ bool is_drive_path_behind_device_prefix(std::wstring_view path) {
 
 // The \\?\ form of a name already in UTF-16, as system_path describes it.
 std::wstring prefixed_path(const std::wstring& wide) {
-    if (wide.empty() || (has_prefix(wide) && !is_drive_path_behind_device_prefix(wide))) return wide;
+    const bool prefixed = wide.starts_with(LR"(\\?\)") || wide.starts_with(LR"(\??\)") || is_device_path(wide);
+    if (wide.empty() || (prefixed && !is_drive_path_behind_device_prefix(wide))) return wide;
     const std::wstring full = full_path(wide);
     if (full.empty()) return wide;
     if (is_drive_path_behind_device_prefix(full)) return LR"(\\?\)" + full.substr(4);
@@ -132,15 +122,18 @@ std::wstring source_path(std::string_view name) {
     return oem != ansi && !is_missing(oem) ? oem : ansi;
 }
 
-std::string utf8_text(std::wstring_view wide) { return to_narrow(wide, CP_UTF8, false).value_or(std::string()); }
+std::string utf8_text(std::wstring_view wide) { return to_narrow(wide, CP_UTF8); }
 
-// The ANSI bytes must also read back as the same text under the name rule:
-// "Ã©" in Windows-1252 is the bytes of "é" in UTF-8, so an argument "Ã©.bmp"
-// keeps its UTF-8 bytes, which name its own file.
+// The ANSI bytes are taken only when they read back as the same text under
+// the name rule, which no look-alike or default character does, nor any
+// character of a double-byte code page that reads back as another; nor does
+// "Ã©", which in Windows-1252 is the bytes of "é" in UTF-8, so an argument
+// "Ã©.bmp" keeps its UTF-8 bytes, which name its own file. Where the ANSI
+// code page is UTF-8 itself, the bytes read back are the UTF-8 ones.
 std::string argument_bytes(std::string_view utf8) {
     const std::wstring wide = wide_text(utf8, CP_UTF8);
-    const std::optional<std::string> narrow = to_narrow(wide, narrow_code_page(), true);
-    if (narrow && wide_name(*narrow) == wide) return *narrow;
+    const std::string narrow = to_narrow(wide, narrow_code_page());
+    if (wide_name(narrow) == wide) return narrow;
     return std::string(utf8);
 }
 

@@ -1,12 +1,10 @@
 // What the Win32 files of the platform layer share: handles that close
-// themselves, opens that wait out another run, the system's wording of an
-// error, and the scope a copy's temporary file lives in.
+// themselves, how long another run's hold is waited out, the system's wording
+// of an error, and the scope a copy's temporary file lives in.
 #pragma once
 
 #include "platform/platform.h"
 #include "platform/win32/names.h"
-
-#include <string>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -38,12 +36,6 @@ private:
 // empty, losing the record or failing the copy.
 constexpr int sharing_retries = 200;
 constexpr DWORD sharing_retry_pause_ms = 10;
-
-enum class Sharing { fail_at_once, wait };
-
-// CreateFileW on the system_path of `path`.
-HANDLE open_file(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD attributes,
-                 Sharing sharing);
 
 // While it lives, this thread alone makes, finishes or removes a copy's
 // temporary file: a console control event (Ctrl-C, Ctrl-Break, closing the
