@@ -6,7 +6,7 @@
 #include "list_file.h"
 
 #include <algorithm>
-#include <cstring>
+#include <numeric>
 #include <utility>
 
 namespace lotpick {
@@ -31,47 +31,40 @@ std::optional<Failure> read_window(const ListFile& list, std::uint64_t from, std
     return read_piece(list.source, from, to, static_cast<std::size_t>(to - from), window.buffer, window.bytes);
 }
 
-struct StretchCounts {
-    std::vector<std::uint64_t> line_ends;  // one per stretch
-    std::optional<Failure> failure;
-};
-
-// Line ends in each stretch of file bytes [from, to); `from` on a stretch
+// Line ends in each stretch of file bytes [from, to), into the list's
+// ends_before from that of the stretch at `from` on; `from` on a stretch
 // border, pieces one after the other into one buffer that stays in the cache.
-StretchCounts count_stretches(const ListFile& list, std::uint64_t from, std::uint64_t to, const ListReading& reading) {
-    StretchCounts counts;
+std::optional<Failure> count_stretches(ListFile& list, std::uint64_t from, std::uint64_t to, std::size_t piece) {
     Window window;
-    for (std::uint64_t at = from; at < to && !counts.failure; at += reading.piece) {
-        const std::uint64_t end = std::min<std::uint64_t>(to, at + reading.piece);
-        counts.failure = read_window(list, at, end, window);
+    std::uint64_t* in_stretch = list.ends_before.data() + 1 + from / list.stretch;
+    for (std::uint64_t at = from; at < to; at += piece) {
+        const std::uint64_t end = std::min<std::uint64_t>(to, at + piece);
+        if (std::optional<Failure> failure = read_window(list, at, end, window)) return failure;
         for (std::size_t start = 1; start < window.bytes.size(); start += list.stretch) {
             const std::size_t stop = std::min(window.bytes.size(), start + list.stretch);
-            counts.line_ends.push_back(count_line_ends(window.bytes.substr(0, stop), start, list.scan));
+            *in_stretch++ = count_line_ends(window.bytes.substr(0, stop), start, list.scan);
         }
     }
-    return counts;
+    return std::nullopt;
 }
 
-// Both halves at once on a long list; the second starts on a stretch border.
+// Both halves at once on a long list, each counting its own stretches; the
+// second starts on a stretch border.
 std::optional<Failure> count_list(ListFile& list, const ListReading& reading) {
-    StretchCounts halves[2];
+    list.ends_before.assign(1 + (list.source.size + list.stretch - 1) / list.stretch, 0);
+    std::optional<Failure> failures[2];
     if (!worth_halves(list.source.size, reading.halves_from)) {
-        halves[0] = count_stretches(list, 0, list.source.size, reading);
+        failures[0] = count_stretches(list, 0, list.source.size, reading.piece);
     } else {
         const std::uint64_t middle = (list.source.size + list.stretch - 1) / list.stretch / 2 * list.stretch;
         run_halves([&](int half) {
-            halves[half] = half == 0 ? count_stretches(list, 0, middle, reading)
-                                     : count_stretches(list, middle, list.source.size, reading);
+            failures[half] = half == 0 ? count_stretches(list, 0, middle, reading.piece)
+                                       : count_stretches(list, middle, list.source.size, reading.piece);
         });
     }
-    if (halves[0].failure) return halves[0].failure;
-    if (halves[1].failure) return halves[1].failure;
-    list.ends_before.assign(1, 0);
-    for (const StretchCounts& half : halves)
-        for (const std::uint64_t in_stretch : half.line_ends)
-            list.ends_before.push_back(list.ends_before.back() + in_stretch);
+    std::partial_sum(list.ends_before.begin(), list.ends_before.end(), list.ends_before.begin());
     list.line_ends = list.ends_before.back();
-    return std::nullopt;
+    return failures[0] ? failures[0] : failures[1];
 }
 
 // A window reaches this far past where a name is looked for: far enough for
