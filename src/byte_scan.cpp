@@ -47,7 +47,7 @@ namespace portable {
 // words before the lanes are added up. The word before is read again, not
 // carried over, so that no step waits for the one before it and compilers
 // can turn the loop into vector compares where the processor has them.
-std::uint64_t count_line_ends(const unsigned char* bytes, std::size_t at, std::size_t end) {
+std::uint64_t count_line_ends(const char* bytes, std::size_t at, std::size_t end) {
     std::uint64_t count = 0;
     while (at < end) {
         std::uint64_t lanes = 0;

@@ -25,7 +25,7 @@ ScanPath widest_scan_path();
 // Line ends (each CR, and each LF that does not follow a CR) at offsets
 // [at, end) of `bytes`, a whole number of scan blocks; bytes[at - 1] must be
 // readable.
-std::uint64_t count_line_ends_in_blocks(ScanPath path, const unsigned char* bytes, std::size_t at, std::size_t end);
+std::uint64_t count_line_ends_in_blocks(ScanPath path, const char* bytes, std::size_t at, std::size_t end);
 
 // For each of `blocks` scan blocks at `bytes`, a word whose bit i is set when
 // byte i of the block is a CR, a LF or a zero byte; a LF right after a CR
@@ -36,7 +36,7 @@ void mark_name_ends(ScanPath path, const char* bytes, std::size_t blocks, std::u
 // (byte_scan_x86.cpp, byte_scan_other.cpp; CMake picks one) defines the scans
 // above with these, or with wider ones.
 namespace portable {
-std::uint64_t count_line_ends(const unsigned char* bytes, std::size_t at, std::size_t end);
+std::uint64_t count_line_ends(const char* bytes, std::size_t at, std::size_t end);
 void mark_name_ends(const char* bytes, std::size_t blocks, std::uint64_t* marks);
 }  // namespace portable
 

@@ -9,7 +9,7 @@ bool has_scan_path(ScanPath path) { return path == ScanPath::portable; }
 ScanPath widest_scan_path() { return ScanPath::portable; }
 
 // The only path there is.
-std::uint64_t count_line_ends_in_blocks(ScanPath, const unsigned char* bytes, std::size_t at, std::size_t end) {
+std::uint64_t count_line_ends_in_blocks(ScanPath, const char* bytes, std::size_t at, std::size_t end) {
     return portable::count_line_ends(bytes, at, end);
 }
 

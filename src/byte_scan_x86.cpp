@@ -83,7 +83,7 @@ template <class Bytes>
 // before the lanes are added up: a tenth fewer instructions than one bit
 // per byte and a count of the bits.
 template <class Bytes>
-[[gnu::always_inline]] inline std::uint64_t count_by(const unsigned char* bytes, std::size_t at, std::size_t end) {
+[[gnu::always_inline]] inline std::uint64_t count_by(const char* bytes, std::size_t at, std::size_t end) {
     std::uint64_t count = 0;
     while (at < end) {
         Bytes lanes{};
@@ -98,23 +98,21 @@ template <class Bytes>
     return count;
 }
 
-std::uint64_t count_sse2(const unsigned char* bytes, std::size_t at, std::size_t end) {
+std::uint64_t count_sse2(const char* bytes, std::size_t at, std::size_t end) {
     return count_by<Bytes16>(bytes, at, end);
 }
 
-__attribute__((target("avx2"))) std::uint64_t count_avx2(const unsigned char* bytes, std::size_t at, std::size_t end) {
+__attribute__((target("avx2"))) std::uint64_t count_avx2(const char* bytes, std::size_t at, std::size_t end) {
     return count_by<Bytes32>(bytes, at, end);
 }
 
 // Sixty-four bytes a compare, each compare a mask of its own, whose bits
 // one instruction counts.
-__attribute__((target("avx512bw,popcnt"))) std::uint64_t count_avx512(const unsigned char* bytes, std::size_t at,
-                                                                      std::size_t end) {
+__attribute__((target("avx512bw,popcnt"))) std::uint64_t count_avx512(const char* bytes, std::size_t at, std::size_t end) {
     std::uint64_t count = 0;
     std::uint64_t carry = bytes[at - 1] == '\r';
     for (; at < end; at += scan_block)
-        count += static_cast<std::uint64_t>(
-            std::popcount(block_ends<Bytes64>(reinterpret_cast<const char*>(bytes + at), carry, false)));
+        count += static_cast<std::uint64_t>(std::popcount(block_ends<Bytes64>(bytes + at, carry, false)));
     return count;
 }
 
@@ -130,7 +128,7 @@ __attribute__((target("avx512bw"))) void marks_avx512(const char* bytes, std::si
 
 // Each path's pair of scans, in the order of ScanPath.
 struct Scans {
-    std::uint64_t (*count)(const unsigned char* bytes, std::size_t at, std::size_t end);
+    std::uint64_t (*count)(const char* bytes, std::size_t at, std::size_t end);
     void (*mark)(const char* bytes, std::size_t blocks, std::uint64_t* marks);
 };
 
@@ -151,7 +149,7 @@ ScanPath widest_scan_path() {
     return has_scan_path(ScanPath::avx2) ? ScanPath::avx2 : ScanPath::sse2;
 }
 
-std::uint64_t count_line_ends_in_blocks(ScanPath path, const unsigned char* bytes, std::size_t at, std::size_t end) {
+std::uint64_t count_line_ends_in_blocks(ScanPath path, const char* bytes, std::size_t at, std::size_t end) {
     return scans_of[static_cast<int>(path)].count(bytes, at, end);
 }
 

@@ -22,11 +22,10 @@ inline void expect_scans_as_byte_walk(ScanPath path) {
         for (char& byte : bytes) byte = alphabet[rng() % sizeof alphabet];
         const std::size_t at = 1 + rng() % scan_block;
         const std::size_t blocks = (bytes.size() - at) / scan_block;
-        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
         std::uint64_t expected = 0;
         for (std::size_t i = at; i < at + blocks * scan_block; ++i)
             expected += bytes[i] == '\r' || (bytes[i] == '\n' && bytes[i - 1] != '\r');
-        ASSERT_EQ(count_line_ends_in_blocks(path, data, at, at + blocks * scan_block), expected) << round;
+        ASSERT_EQ(count_line_ends_in_blocks(path, bytes.data(), at, at + blocks * scan_block), expected) << round;
         std::vector<std::uint64_t> marks(blocks);
         mark_name_ends(path, bytes.data() + at, blocks, marks.data());
         for (std::size_t i = 0; i < blocks * scan_block; ++i) {
