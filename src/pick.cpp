@@ -21,7 +21,6 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
-#include <span>
 #include <string_view>
 #include <vector>
 

@@ -6,8 +6,6 @@
 #include "platform/win32/win32.h"
 
 #include <algorithm>
-#include <optional>
-#include <string>
 
 namespace lotpick::platform {
 namespace {

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
-#include <utility>
 
 namespace lotpick::platform {
 

@@ -7,10 +7,6 @@
 #include "command_line.h"
 #include "platform/win32/names.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <string>
-
 #include <io.h>
 
 #define WIN32_LEAN_AND_MEAN
