@@ -119,9 +119,11 @@ private:
     std::optional<InterruptCleanup> cleanup_;
 };
 
-// Reads and writes up to `most` bytes from both files' current offsets, or
-// until the source ends.
-bool copy_by_reading(int from, int to, std::uint64_t most) {
+// Copies up to `most` bytes from both files' current offsets, or until the
+// source ends: the kernel copies part, all or none of it, and the rest goes
+// by reading and writing.
+bool copy_range(int from, int to, std::uint64_t most) {
+    most -= copy_in_kernel(from, to, most);
     constexpr std::size_t chunk_size = 1 << 20;
     // Left uninitialised: a copy that has nothing left to do never touches it.
     const std::unique_ptr<char[]> chunk(new char[chunk_size]);
@@ -138,14 +140,6 @@ bool copy_by_reading(int from, int to, std::uint64_t most) {
 // Fewer blocks than the size needs: the file has holes.
 bool has_holes(const struct stat& info) { return info.st_blocks < (info.st_size + 511) / 512; }
 
-// Copies `length` bytes at `offset` to the same offset of `to`.
-bool copy_extent(int from, int to, off_t offset, off_t length) {
-    if (::lseek(from, offset, SEEK_SET) < 0 || ::lseek(to, offset, SEEK_SET) < 0) return false;
-    const auto wanted = static_cast<std::uint64_t>(length);
-    // The kernel copies part, all or none of it; the rest goes by reading.
-    return copy_by_reading(from, to, wanted - copy_in_kernel(from, to, wanted));
-}
-
 // Copies only the data of a file with holes, as cp does, so that the holes
 // stay holes: a disk image of a few extents copies in no time and no space.
 // Empty when the file system cannot tell where the data lies.
@@ -156,7 +150,9 @@ std::optional<bool> copy_data_only(int from, int to, off_t size) {
     if (data < 0 && errno != ENXIO) return errno == EINVAL ? std::nullopt : std::optional(false);
     while (data >= 0 && data < size) {
         const off_t hole = ::lseek(from, data, SEEK_HOLE);
-        if (hole < 0 || !copy_extent(from, to, data, hole - data)) return false;
+        // The extent goes to the same offset of the copy.
+        if (hole < 0 || ::lseek(from, data, SEEK_SET) < 0 || ::lseek(to, data, SEEK_SET) < 0) return false;
+        if (!copy_range(from, to, static_cast<std::uint64_t>(hole - data))) return false;
         data = ::lseek(from, hole, SEEK_DATA);
         if (data < 0 && errno != ENXIO) return false;
     }
@@ -169,10 +165,9 @@ std::optional<bool> copy_data_only(int from, int to, off_t size) {
 bool copy_bytes(int from, int to, const struct stat& info) {
     if (has_holes(info))
         if (const std::optional<bool> copied = copy_data_only(from, to, info.st_size)) return *copied;
-    copy_in_kernel(from, to, UINT64_MAX);
-    // Whatever the kernel left, if anything: at the source's end this is one
-    // read that returns nothing.
-    return copy_by_reading(from, to, UINT64_MAX);
+    // To the source's end: where the kernel copied it all, one read that
+    // returns nothing.
+    return copy_range(from, to, UINT64_MAX);
 }
 
 }  // namespace

@@ -85,35 +85,6 @@ Opened open_failure(Failure failure, bool missing = false) {
     return {Input(), std::nullopt, std::move(failure), missing};
 }
 
-Input input_of(int fd) { return Input(new InputState{FileDescriptor(fd)}); }
-
-// A kernel file (procfs, sysfs) claims a size of 0 whatever it holds, so a
-// regular file of no size is read to its end like a pipe.
-Opened opened_as(Input input) {
-    struct stat info {};
-    if (::fstat(input->fd.get(), &info) != 0) return open_failure(failure_from_errno());
-    if (S_ISDIR(info.st_mode)) return open_failure(failure_from_errno(EISDIR));
-    std::optional<std::uint64_t> size;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) size = static_cast<std::uint64_t>(info.st_size);
-    return {std::move(input), size, {}, false};
-}
-
-// Nothing but a regular file, or no file at all, may be the done list: the
-// kind is checked before any open, since opening a device or a FIFO can
-// block or act on it.
-Opened open_done_list(const std::string& path) {
-    if (std::optional<Failure> unfit = check_regular_or_missing(path)) return open_failure(std::move(*unfit));
-    // Non-blocking all the same: the name may have changed kind since the look.
-    const int fd = open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) return open_failure(failure_from_errno(), errno == ENOENT);
-    Input input = input_of(fd);
-    if (!lock_file(fd, LOCK_SH)) return open_failure(failure_from_errno());
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return open_failure(failure_from_errno());
-    if (!S_ISREG(info.st_mode)) return open_failure(not_a_regular_file(info.st_mode));
-    return opened_as(std::move(input));
-}
-
 // Opens the done list to append to it, creating it when missing; `created`
 // tells whether this run made the file.
 int open_for_append(const char* path, bool& created) {
@@ -159,11 +130,27 @@ std::optional<std::string> older_spelling() {
 
 void InputCloser::operator()(InputState* input) const noexcept { delete input; }
 
+// Nothing but a regular file, or no file at all, may be the done list: the
+// kind is checked before any open, since opening a device or a FIFO can
+// block or act on it.
 Opened open_input(const std::string& path, Reading reading) {
-    if (reading == Reading::done_list) return open_done_list(path);
-    const int fd = open_retrying(path.c_str(), O_RDONLY);
+    const bool done_list = reading == Reading::done_list;
+    if (done_list)
+        if (std::optional<Failure> unfit = check_regular_or_missing(path)) return open_failure(std::move(*unfit));
+    // The done list non-blocking all the same: the name may have changed kind since the look.
+    const int fd = open_retrying(path.c_str(), done_list ? O_RDONLY | O_NONBLOCK : O_RDONLY);
     if (fd < 0) return open_failure(failure_from_errno(), errno == ENOENT);
-    return opened_as(input_of(fd));
+    Input input(new InputState{FileDescriptor(fd)});
+    if (done_list && !lock_file(fd, LOCK_SH)) return open_failure(failure_from_errno());
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return open_failure(failure_from_errno());
+    if (S_ISDIR(info.st_mode) || (done_list && !S_ISREG(info.st_mode)))
+        return open_failure(not_a_regular_file(info.st_mode));
+    // A kernel file (procfs, sysfs) claims a size of 0 whatever it holds, so a
+    // regular file of no size is read to its end like a pipe.
+    std::optional<std::uint64_t> size;
+    if (S_ISREG(info.st_mode) && info.st_size > 0) size = static_cast<std::uint64_t>(info.st_size);
+    return {std::move(input), size, {}, false};
 }
 
 std::optional<Failure> read_at(const InputState& input, std::uint64_t offset, char* into, std::size_t count) {

@@ -1,5 +1,6 @@
 // The POSIX platform layer, the process: the clock, the command line,
-// standard output and the signals that would end a run unannounced.
+// standard output, messages and the signals that would end a run
+// unannounced.
 
 #include "platform/posix/posix.h"
 
@@ -78,6 +79,18 @@ std::uint32_t tick_count() {
 std::optional<std::vector<std::string>> command_line_arguments() { return std::nullopt; }
 
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOLBF, 256); }
+
+// A terminal shows a name's bytes in the locale's encoding, as every other
+// program's output shows them.
+bool write_message(std::FILE* stream, std::span<const MessagePart> parts) {
+    std::string message;
+    for (const MessagePart& part : parts) message.append(part.text);
+    return std::fwrite(message.data(), 1, message.size(), stream) == message.size();
+}
+
+StreamHold::StreamHold(std::FILE* stream) : stream_(stream) { ::flockfile(stream_); }
+
+StreamHold::~StreamHold() { ::funlockfile(stream_); }
 
 // SIGXFSZ would kill the run in the middle of the copy, and SIGPIPE in the
 // middle of its redraws when standard output is a pipe whose reader has gone
