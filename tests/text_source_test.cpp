@@ -52,7 +52,7 @@ TEST(ReadPiece, PutsTheByteBeforeInFrontAndLiesInA64ByteLineAsInTheFile) {
     for (int i = 0; i < 200; ++i) text += static_cast<char>('a' + i % 26);
     const TextSource source = in_memory(text);
     std::string buffer;
-    for (const std::uint64_t at : {0, 1, 63, 64, 150}) {
+    for (const std::uint64_t at : {0u, 1u, 63u, 64u, 150u}) {
         std::string_view piece;
         ASSERT_FALSE(read_piece(source, at, 180, 50, buffer, piece));
         const std::string before = at == 0 ? std::string(1, '\0') : text.substr(at - 1, 1);

@@ -25,7 +25,6 @@ struct Failure {
 // the lock that append_record takes.
 enum class Reading { list, done_list };
 
-
 // A file open for reading in pieces, so that a run never holds more of a long
 // list in memory than it needs. An open done list keeps other runs from
 // appending to it until it is closed.

@@ -8,16 +8,10 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <string>
-#include <utility>
 
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace lotpick::platform {
 namespace {

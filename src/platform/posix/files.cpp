@@ -3,19 +3,13 @@
 
 #include "platform/posix/posix.h"
 
-#include <cstdint>
 #include <cstring>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace lotpick::platform {
 namespace posix {

@@ -8,10 +8,8 @@
 #include "platform/posix/posix.h"
 
 #include <algorithm>
-#include <cerrno>
 
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace lotpick::platform::posix {
 

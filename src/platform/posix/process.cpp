@@ -5,14 +5,9 @@
 #include "platform/posix/posix.h"
 
 #include <climits>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <iterator>
-
-#include <signal.h>
-#include <unistd.h>
 
 namespace lotpick::platform {
 namespace {
