@@ -195,11 +195,8 @@ ScannedList load_text_file(const std::string& path, const ListReading& reading) 
 }
 
 ScannedList load_text_file(TextSource source, const ListReading& reading) {
-    ScannedList scanned;
-    ListFile& list = scanned.list.emplace();
-    list.source = std::move(source);
-    list.stretch = reading.stretch;
-    list.scan = reading.scan;
+    ScannedList scanned{ListFile{.source = std::move(source), .stretch = reading.stretch, .scan = reading.scan}, {}};
+    ListFile& list = *scanned.list;
     std::optional<Failure> failure = read_text_start(list.source);
     if (!failure && !list.source.utf16) failure = count_list(list, reading);
     if (failure) return {std::nullopt, std::move(*failure)};

@@ -38,7 +38,7 @@ struct ListFile {
     std::uint64_t line_ends = 0;
     std::size_t stretch = 0;
     ScanPath scan = ScanPath::portable;
-    std::vector<std::uint64_t> ends_before;  // before each stretch, and all of them last
+    std::vector<std::uint64_t> ends_before{};  // before each stretch, and all of them last
 };
 
 struct ScannedList {

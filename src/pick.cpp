@@ -113,13 +113,11 @@ bool read_scan_path(const Console& console, ScanPath& path) {
     constexpr std::string_view names[] = {"portable", "sse2", "avx2", "avx512"};
     const std::string_view* named = std::find(std::begin(names), std::end(names), *console.force_scan);
     path = static_cast<ScanPath>(named - std::begin(names));
-    const bool usable = named != std::end(names) && has_scan_path(path);
-    if (usable) return true;
     if (named == std::end(names))
         report(console, "invalid LOTPICK_FORCE_SCAN", *console.force_scan, "expected portable, sse2, avx2 or avx512");
-    else
+    else if (!has_scan_path(path))
         report(console, "cannot force scan path", *console.force_scan, "this processor does not have it");
-    return usable;
+    return named != std::end(names) && has_scan_path(path);
 }
 
 bool fits_name(std::string_view destination, const Console& console) {

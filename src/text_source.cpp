@@ -33,14 +33,10 @@ OpenedSource open_source(const std::string& path, platform::Reading reading) {
     platform::Opened opened = platform::open_input(path, reading);
     if (!opened.input) return {std::nullopt, std::move(opened.failure), opened.missing};
     TextSource source;
-    if (opened.size) {
-        source.input = std::move(opened.input);
-        source.size = *opened.size;
-        return {std::move(source), {}};
-    }
-    if (std::optional<platform::Failure> failure = read_whole(*opened.input, source.whole))
+    if (opened.size) source.input = std::move(opened.input);
+    else if (std::optional<platform::Failure> failure = read_whole(*opened.input, source.whole))
         return {std::nullopt, std::move(*failure)};
-    source.size = source.whole.size();
+    source.size = opened.size.value_or(source.whole.size());
     return {std::move(source), {}};
 }
 
