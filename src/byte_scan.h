@@ -20,6 +20,7 @@ enum class ScanPath { portable, sse2, avx2, avx512 };
 // Whether the running processor, and its system, can scan on `path`.
 bool has_scan_path(ScanPath path);
 
+// The path a run takes unless one is forced.
 ScanPath widest_scan_path();
 
 // Line ends (each CR, and each LF that does not follow a CR) at offsets

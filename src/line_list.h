@@ -2,11 +2,11 @@
 // the name a pick index selects.
 #pragma once
 
+#include "byte_scan.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-
-#include "byte_scan.h"
 
 namespace lotpick {
 

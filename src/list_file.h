@@ -19,6 +19,8 @@
 
 namespace lotpick {
 
+// A run's pieces of a list, and the most that a window read for a name
+// reaches.
 inline constexpr std::size_t list_piece = std::size_t{256} << 10;
 
 // How the list is read: in pieces of `piece` bytes (a multiple of `stretch`),
@@ -37,7 +39,7 @@ struct ListFile {
     TextSource source;             // read again where names lie, or whole
     std::uint64_t line_ends = 0;
     std::size_t stretch = 0;
-    ScanPath scan = ScanPath::portable;
+    ScanPath scan = ScanPath::portable;  // the path its scans run on
     std::vector<std::uint64_t> ends_before{};  // before each stretch, and all of them last
 };
 
