@@ -118,14 +118,18 @@ private:
 // by reading and writing.
 bool copy_range(int from, int to, std::uint64_t most) {
     most -= copy_in_kernel(from, to, most);
-    constexpr std::size_t chunk_size = 1 << 20;
+    constexpr std::size_t chunk_size = 1 << 20, page = 4096;
     // Left uninitialised: a copy that has nothing left to do never touches it.
-    const std::unique_ptr<char[]> chunk(new char[chunk_size]);
+    const std::unique_ptr<char[]> block(new char[chunk_size + page]);
+    // On a page border, as the file's extents start: on AMD's Zen processors
+    // the system's copy into a buffer 1 to 31 bytes further into its page
+    // than the file's bytes are into theirs takes five times as long.
+    char* const chunk = block.get() + (page - reinterpret_cast<std::uintptr_t>(block.get()) % page) % page;
     while (most > 0) {
         const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(most, chunk_size));
-        const ssize_t got = read_fully(from, chunk.get(), wanted);
+        const ssize_t got = read_fully(from, chunk, wanted);
         if (got <= 0) return got == 0;
-        if (!write_fully(to, chunk.get(), static_cast<std::size_t>(got))) return false;
+        if (!write_fully(to, chunk, static_cast<std::size_t>(got))) return false;
         most -= static_cast<std::uint64_t>(got);
     }
     return true;
