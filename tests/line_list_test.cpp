@@ -137,7 +137,8 @@ TEST_P(CopyLine, AgreesWithALineByLineWalkOnRandomTexts) {
         const std::string text = random_text(rng);
         const auto n = static_cast<std::int64_t>(walked_line_ends(text));
         for (std::int64_t k = -1; k <= n + 2; ++k)
-            ASSERT_EQ(test::copy_line(text, k, GetParam()), walked_line(text, k)) << testing::PrintToString(text) << " k=" << k;
+            ASSERT_EQ(test::copy_line(text, k, GetParam()), walked_line(text, k))
+                << testing::PrintToString(text) << " k=" << k;
     }
 }
 

@@ -103,7 +103,7 @@ TEST_P(LoadTextFile, ReadsLongNamesAndLongBlankStretchesToTheirEnds) {
     }
 }
 
-TEST_P(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
+TEST(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
     test::ScratchDir scratch;
     const struct {
         std::string bytes;
@@ -120,7 +120,7 @@ TEST_P(LoadTextFile, TellsUtf16AndPassesOverAUtf8Mark) {
     }
 }
 
-TEST_P(LoadTextFile, FailsWithAReasonForMissingFilesAndDirectories) {
+TEST(LoadTextFile, FailsWithAReasonForMissingFilesAndDirectories) {
     test::ScratchDir scratch;
     std::filesystem::create_directory("dir");
     for (const char* path : {"missing.txt", "dir"}) {

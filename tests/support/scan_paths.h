@@ -31,15 +31,6 @@ inline std::string scan_path_name(const testing::TestParamInfo<ScanPath>& info) 
 
 }  // namespace lotpick::test
 
-namespace lotpick {
-
-// So that a test's parameter reads as its path's name.
-inline void PrintTo(ScanPath path, std::ostream* out) {
-    *out << test::scan_path_name(testing::TestParamInfo<ScanPath>(path, 0));
-}
-
-}  // namespace lotpick
-
 // Makes `Suite` a suite of tests (TEST_P) that each run on every scan path.
 #define LOTPICK_ON_EACH_SCAN_PATH(Suite)                                  \
     class Suite : public ::lotpick::test::OnEachScanPath {};              \
