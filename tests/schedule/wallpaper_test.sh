@@ -46,6 +46,18 @@ put_on_path() {
     done
 }
 
+# The wrapper's own PATH ends in a folder of lotpick and the few system tools
+# it needs, so that no desktop program this machine has (feh, gsettings) is
+# ever found in place of a row's stand-ins.
+system_tools() {
+    mkdir -p "$scratch/system"
+    local tool
+    for tool in sh awk cat grep id ls mktemp mv rm sed sleep tee timeout tr uname; do
+        ln -s "$(type -P "$tool")" "$scratch/system/$tool"
+    done
+    ln -s "$lotpick" "$scratch/system/lotpick"
+}
+
 # The folder the job runs in, two pictures named by a list that ends with a
 # blank line, and beside the wallpaper a file of the user's own.
 arrange() {
@@ -98,7 +110,7 @@ run() {
     local dest="$scratch/my pictures/wallpaper.jpg" calls=""
     : >"$scratch/calls"
     local got_status=0
-    (cd "$scratch/job" && LOTPICK_SEED=$seed "$shell" "$wrapper" "$list" "$dest" \
+    (cd "$scratch/job" && PATH=$wrapper_path LOTPICK_SEED=$seed "$shell" "$wrapper" "$list" "$dest" \
         >"$scratch/out" 2>"$scratch/err") || got_status=$?
     if [[ -n $told ]]; then
         calls=${template//FILE/$scratch/my pictures/$told}
@@ -117,9 +129,11 @@ run() {
 }
 
 make_stand_ins
-PATH="$scratch/desktop:$scratch/bin:${lotpick%/*}:$PATH"
-export PATH CALLS="$scratch/calls"
-unset LOTPICK LOTPICK_APPLY XDG_CURRENT_DESKTOP STAND_IN_FAILS SAYS XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS
+system_tools
+wrapper_path="$scratch/desktop:$scratch/bin:$scratch/system"
+export CALLS="$scratch/calls"
+unset LOTPICK LOTPICK_APPLY LOTPICK_TIME_LIMIT XDG_CURRENT_DESKTOP STAND_IN_FAILS SAYS XDG_RUNTIME_DIR XDG_CONFIG_HOME \
+    DBUS_SESSION_BUS_ADDRESS DISPLAY XAUTHORITY WAYLAND_DISPLAY SWAYSOCK HYPRLAND_INSTANCE_SIGNATURE
 
 # A session seen only through its processes: a window manager whose
 # environment holds the session's bus.
@@ -249,7 +263,7 @@ for n in "${naming[@]}"; do
     [[ $told == /* ]] || told=$scratch/job/$told
     rm -rf "$scratch/job" && mkdir "$scratch/job"
     : >"$scratch/calls"
-    (cd "$scratch/job" && LOTPICK=fake-lotpick LOTPICK_APPLY=show-it PICKED=$picked "$shell" "$wrapper" list.txt \
+    (cd "$scratch/job" && PATH=$wrapper_path LOTPICK=fake-lotpick LOTPICK_APPLY=show-it PICKED=$picked "$shell" "$wrapper" list.txt \
         "$destination" >/dev/null)
     check "file told" "show-it [$told]" "$(<"$scratch/calls")"
 done
