@@ -25,15 +25,19 @@ work=$(mktemp -d)
 chmod 755 "$work"
 servers=()
 
-# Stops what this test started, by process id, the last started first.
+# Stops a server this test started, by its process id: ten seconds after
+# SIGTERM, SIGKILL.
+stop_server() {
+    local pid=$1
+    kill -TERM "$pid" 2>/dev/null || return 0
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+}
+
+# Stops every server still running, the last started first.
 stop_servers() {
-    local i pid
-    for ((i = ${#servers[@]} - 1; i >= 0; i--)); do
-        pid=${servers[i]}
-        kill -TERM "$pid" 2>/dev/null || continue
-        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$pid" 2>/dev/null || true
-    done
+    local i
+    for ((i = ${#servers[@]} - 1; i >= 0; i--)); do stop_server "${servers[i]}"; done
     servers=()
 }
 trap 'stop_servers; rm -rf "$work"' EXIT
@@ -85,15 +89,21 @@ for tool in sh dash awk mawk gawk tr grep sed mktemp rm mv cp ls id ps uname cat
     found=$(command -v "$tool") && [[ $found == /* ]] && ln -s "$found" "$work/base/$tool"
 done
 
-# A red picture, 16 by 16, as a PNG: every desktop here reads PNG.
+# A red picture, the one each run picks, and a blue one the desktop showed
+# before; 16 by 16, as PNG, which every desktop here reads.
 base64 -d >"$work/red.png" <<'EOF'
 iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAIAAACQkWg2AAAAFklEQVR42mP4z8BAEmIY1TCqYfhqAACQ+f8B8u7oVwAAAABJRU5ErkJggg==
 EOF
-chmod 644 "$work/red.png"
+earlier=$work/earlier.png
+base64 -d >"$earlier" <<'EOF'
+iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAIAAACQkWg2AAAAFUlEQVR42mNgYPhPIhrVMKph2GoAAJLb/wHQPqPSAAAAAElFTkSuQmCC
+EOF
+chmod 644 "$work/red.png" "$earlier"
 
 # The session of the root side: its home, runtime folder, a session bus at
 # the runtime folder's bus (where a job started by cron finds it) and a
-# display. Xvfb names its display once it accepts clients.
+# display. Xvfb names its display once it accepts clients, and keeps what
+# the screen shows in a file (an X window dump) in $work/screen.
 home=$work/home
 runtime=$work/runtime
 mkdir -p "$home" "$runtime"
@@ -105,7 +115,9 @@ bus=unix:path=$runtime/bus
 
 start_servers() {
     mkfifo "$work/display"
-    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    mkdir "$work/screen"
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 -fbdir "$work/screen" \
+        3>"$work/display" >"$work/xvfb.log" 2>&1 &
     servers+=($!)
     read -r -t "$limit" display <"$work/display" || { cat "$work/xvfb.log"; return 1; }
     display=:$display
@@ -137,13 +149,30 @@ sway_colour() {
     local rgb
     rgb=$(XDG_RUNTIME_DIR=$sway_folder/runtime WAYLAND_DISPLAY=$wayland grim -g '32,24 1x1' -t ppm - |
         tail -c 3 | od -An -tu1 | tr -s ' ')
-    case $rgb in
-        ' 255 0 0') echo red ;;
-        ' 0 0 255') echo blue ;;
-        *) echo "rgb$rgb" ;;
-    esac
+    colour_name "${rgb# }"
 }
 sway_shows() { [[ $(sway_colour) == "$1" ]]; }
+
+# The colour a quarter into Xvfb's screen, off the pointer it draws in the
+# middle. The dump's header, 32-bit
+# big-endian fields, gives its own size (field 0), the byte order of the
+# pixels (7), the bytes of a row (12) and the colour map's entries (19, of 12
+# bytes each); a 24-bit screen has 4 bytes a pixel.
+colour_name() {
+    case $1 in
+        '255 0 0') echo red ;;
+        '0 0 255') echo blue ;;
+        *) echo "rgb $1" ;;
+    esac
+}
+x_colour() {
+    local dump=$work/screen/Xvfb_screen0 fields pixel
+    read -r -a fields <<<"$(od -An -tu4 --endian=big -N 80 -v "$dump" | tr -s ' \n' '  ')"
+    pixel=$((fields[0] + fields[19] * 12 + 120 * fields[12] + 160 * 4))
+    read -r -a pixel <<<"$(od -An -tu1 -j "$pixel" -N 3 -v "$dump")"
+    if ((fields[7] == 0)); then colour_name "${pixel[2]} ${pixel[1]} ${pixel[0]}"; else colour_name "${pixel[*]}"; fi
+}
+x_shows() { [[ $(x_colour) == "$1" ]]; }
 
 # pcmanfm's and pcmanfm-qt's desktops, started by the first row that needs
 # them, as an LXDE and an LXQt session start them.
@@ -151,6 +180,7 @@ start_pcmanfm() {
     # A socket left by a pcmanfm that was stopped would pass for the desktop's.
     rm -f "$runtime/pcmanfm-socket--${display#:}"
     DISPLAY=$display pcmanfm --desktop --profile LXDE >"$work/pcmanfm.log" 2>&1 &
+    pcmanfm_pid=$!
     servers+=($!)
     until_true "pcmanfm's socket" test -S "$runtime/pcmanfm-socket--${display#:}" || { cat "$work/pcmanfm.log"; return 1; }
 }
@@ -159,11 +189,14 @@ owned() {
         "string:$1" 2>/dev/null | grep -q 'boolean true'
 }
 start_pcmanfm_qt() {
+    # Its desktop alone on the screen.
+    [[ -z ${pcmanfm_pid:-} ]] || stop_server "$pcmanfm_pid"
     DISPLAY=$display DBUS_SESSION_BUS_ADDRESS=$bus QT_QPA_PLATFORM=xcb pcmanfm-qt --desktop --profile=lxqt >"$work/pcmanfm-qt.log" 2>&1 &
     servers+=($!)
     until_true "pcmanfm-qt's desktop" owned org.pcmanfm.PCManFM || { cat "$work/pcmanfm-qt.log"; return 1; }
 }
 
+# (gsettings prints a name in the locale's character set: one that is UTF-8.)
 # What a GVariant string that gsettings prints holds, and the path a file://
 # URI names.
 unquote() {
@@ -187,11 +220,11 @@ shown() {
     local kind=$1 file=$2 wait=${3:-}
     case $kind in
         gnome*)
-            printf '%s | ' "$(uri_path "$(gsettings get org.gnome.desktop.background picture-uri)")"
-            uri_path "$(gsettings get org.gnome.desktop.background picture-uri-dark)"
+            printf '%s | ' "$(uri_path "$(LC_ALL=C.UTF-8 gsettings get org.gnome.desktop.background picture-uri)")"
+            uri_path "$(LC_ALL=C.UTF-8 gsettings get org.gnome.desktop.background picture-uri-dark)"
             ;;
-        cinnamon) uri_path "$(gsettings get org.cinnamon.desktop.background picture-uri)" ;;
-        mate) unquote "$(gsettings get org.mate.background picture-filename)" ;;
+        cinnamon) uri_path "$(LC_ALL=C.UTF-8 gsettings get org.cinnamon.desktop.background picture-uri)" ;;
+        mate) unquote "$(LC_ALL=C.UTF-8 gsettings get org.mate.background picture-filename)" ;;
         xfce*)
             local property
             for property in $(DBUS_SESSION_BUS_ADDRESS=$bus xfconf-query -c xfce4-desktop -l 2>/dev/null | grep '/last-image$'); do
@@ -199,21 +232,23 @@ shown() {
             done | sort -u
             ;;
         feh | xwallpaper | nitrogen)
-            case $(DISPLAY=$display xprop -root _XROOTPMAP_ID) in
-                *'pixmap id #'*) echo "a root pixmap" ;;
-                *) echo "no root pixmap" ;;
+            [[ -z $wait ]] || until_true "the screen to show $file" x_shows red || true
+            case $(DISPLAY=$display xprop -root _XROOTPMAP_ID 2>/dev/null) in
+                *'pixmap id #'*) printf 'a root pixmap, ' ;;
+                *) printf 'no root pixmap, ' ;;
             esac
+            x_colour
             ;;
         sway*)
             [[ -z $wait ]] || until_true "sway to draw $file" sway_shows red || true
             sway_colour
             ;;
-        lxde*) grep '^wallpaper=' "$XDG_CONFIG_HOME/pcmanfm/LXDE/desktop-items-0.conf" 2>/dev/null || echo "(none)" ;;
-        lxqt)
-            local settings=$XDG_CONFIG_HOME/pcmanfm-qt/lxqt/settings.conf
-            [[ -z $wait ]] || until_true "pcmanfm-qt to save $file" grep -Fqx "Wallpaper=$file" "$settings" || true
-            grep "^Wallpaper=" "$settings" 2>/dev/null || echo "(none)"
-            grep -q "^WallpaperMode=none$" "$settings" 2>/dev/null && echo "draws nothing" || echo "draws it"
+        lxde* | lxqt)
+            [[ -z $wait ]] || until_true "the screen to show $file" x_shows red || true
+            local settings=$XDG_CONFIG_HOME/pcmanfm/LXDE/desktop-items-0.conf
+            [[ $kind != lxqt ]] || settings=$XDG_CONFIG_HOME/pcmanfm-qt/lxqt/settings.conf
+            printf '%s, ' "$(grep -i '^wallpaper=' "$settings" 2>/dev/null || echo "no wallpaper")"
+            x_colour
             ;;
     esac
 }
@@ -223,18 +258,17 @@ told() {
     local kind=$1 file=$2
     case $kind in
         gnome*) printf '%s | %s\n' "$file" "$file" ;;
-        feh | xwallpaper | nitrogen) echo "a root pixmap" ;;
+        feh | xwallpaper | nitrogen) echo "a root pixmap, red" ;;
         sway*) echo red ;;
-        lxde*) echo "wallpaper=$file" ;;
-        lxqt) printf 'Wallpaper=%s\n%s\n' "$file" "draws it" ;;
+        lxde*) echo "wallpaper=$file, red" ;;
+        lxqt) echo "Wallpaper=$file, red" ;;
         *) echo "$file" ;;
     esac
 }
 
-# Sets the desktop of KIND to an earlier picture, and makes ready what it
-# needs: a run that does not tell it must leave that picture.
-earlier=$work/earlier.png
-cp "$work/red.png" "$earlier"
+# Sets the desktop of KIND to the earlier picture, and makes ready what it
+# needs: a run that does not tell it must leave that picture. (LXQt's desktop
+# starts on a new profile, whose mode draws no picture.)
 prepare() {
     local kind=$1
     case $kind in
@@ -255,13 +289,24 @@ prepare() {
                 done
             fi
             ;;
-        feh | xwallpaper | nitrogen) DISPLAY=$display xprop -root -remove _XROOTPMAP_ID -remove ESETROOT_PMAP_ID 2>/dev/null ;;
+        feh | xwallpaper | nitrogen)
+            local set=(feh --bg-fill)
+            [[ $kind != xwallpaper ]] || set=(xwallpaper --zoom)
+            [[ $kind != nitrogen ]] || set=(nitrogen --set-zoom-fill)
+            DISPLAY=$display "${set[@]}" "$earlier" 2>>"$work/prepare.log"
+            until_true "the screen to show $earlier" x_shows blue
+            DISPLAY=$display xprop -root -remove _XROOTPMAP_ID -remove ESETROOT_PMAP_ID
+            ;;
         sway*)
             [[ -n ${sway_socket:-} ]] || start_sway
             SWAYSOCK=$sway_socket swaymsg 'output * bg #0000ff solid_color' >/dev/null
             until_true "sway to draw blue" sway_shows blue
             ;;
-        lxde) [[ -n ${pcmanfm_started:-} ]] || { start_pcmanfm && pcmanfm_started=yes; } ;;
+        lxde)
+            [[ -n ${pcmanfm_pid:-} ]] || start_pcmanfm
+            DISPLAY=$display pcmanfm --set-wallpaper "$earlier" 2>>"$work/prepare.log"
+            until_true "the screen to show $earlier" x_shows blue
+            ;;
         lxqt) [[ -n ${pcmanfm_qt_started:-} ]] || { start_pcmanfm_qt && pcmanfm_qt_started=yes; } ;;
     esac
 }
@@ -367,7 +412,7 @@ rows=(
     # Xfce with a picture on two monitors, and on a profile xfdesktop has
     # not written yet.
     'xfce-two-monitors|my pictures|0'
-    "xfce-fresh|it's 100% #1|0"
+    "xfce-fresh|it's 100% #1|3"
     'feh|my pictures|0'
     'xwallpaper|my pictures|0'
     'nitrogen|my pictures|0'
