@@ -3,9 +3,9 @@
 # the real lotpick against the real desktop programs tools/install-deps
 # installs, and reads back afterwards what each desktop itself now holds:
 # the settings gsettings keeps in dconf (GNOME, Cinnamon, MATE), the
-# properties xfconfd keeps (Xfce), the root window's pixmap under Xvfb (feh,
-# xwallpaper, nitrogen), the colour a headless sway draws, and the profiles
-# pcmanfm (LXDE) and pcmanfm-qt (LXQt) save from their running desktops.
+# properties xfconfd keeps (Xfce), the root window's pixmap and the screen
+# under Xvfb (feh, xwallpaper, nitrogen), the colour a headless sway draws,
+# and the screen the desktops of pcmanfm (LXDE) and pcmanfm-qt (LXQt) draw.
 # Every server it starts it stops by its process id; every wait has a limit.
 # The wrapper gets a PATH of its own: a few system tools and, row by row, the
 # one desktop's programs, so that whatever else is installed plays no part.
@@ -100,7 +100,7 @@ iVBORw0KGgoAAAANSUhEUgAAABAAAAAQCAIAAACQkWg2AAAAFUlEQVR42mNgYPhPIhrVMKph2GoAAJLb
 EOF
 chmod 644 "$work/red.png" "$earlier"
 
-# The session of the root side: its home, runtime folder, a session bus at
+# The test's own session: its home, runtime folder, a session bus at
 # the runtime folder's bus (where a job started by cron finds it) and a
 # display. Xvfb names its display once it accepts clients, and keeps what
 # the screen shows in a file (an X window dump) in $work/screen.
@@ -110,7 +110,8 @@ mkdir -p "$home" "$runtime"
 chmod 700 "$runtime"
 export HOME=$home XDG_RUNTIME_DIR=$runtime XDG_CONFIG_HOME=$home/.config
 unset XDG_CURRENT_DESKTOP DBUS_SESSION_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY SWAYSOCK XAUTHORITY \
-    XDG_SESSION_TYPE DESKTOP_SESSION
+    XDG_SESSION_TYPE DESKTOP_SESSION XDG_DATA_DIRS XDG_CACHE_HOME GSETTINGS_SCHEMA_DIR GSETTINGS_BACKEND \
+    GIO_EXTRA_MODULES
 bus=unix:path=$runtime/bus
 
 start_servers() {
@@ -144,6 +145,15 @@ start_sway() {
     wayland=${displays[0]##*/}
 }
 
+# The name of the colour R G B: red, blue or "rgb R G B".
+colour_name() {
+    case $1 in
+        '255 0 0') echo red ;;
+        '0 0 255') echo blue ;;
+        *) echo "rgb $1" ;;
+    esac
+}
+
 # The colour at the middle of sway's output, as the compositor drew it.
 sway_colour() {
     local rgb
@@ -154,17 +164,10 @@ sway_colour() {
 sway_shows() { [[ $(sway_colour) == "$1" ]]; }
 
 # The colour a quarter into Xvfb's screen, off the pointer it draws in the
-# middle. The dump's header, 32-bit
-# big-endian fields, gives its own size (field 0), the byte order of the
-# pixels (7), the bytes of a row (12) and the colour map's entries (19, of 12
-# bytes each); a 24-bit screen has 4 bytes a pixel.
-colour_name() {
-    case $1 in
-        '255 0 0') echo red ;;
-        '0 0 255') echo blue ;;
-        *) echo "rgb $1" ;;
-    esac
-}
+# middle. The dump's header, 32-bit big-endian fields, gives its own size
+# (field 0), the byte order of the pixels (7), the bytes of a row (12) and
+# the colour map's entries (19, of 12 bytes each); a 24-bit screen has 4
+# bytes a pixel.
 x_colour() {
     local dump=$work/screen/Xvfb_screen0 fields pixel
     read -r -a fields <<<"$(od -An -tu4 --endian=big -N 80 -v "$dump" | tr -s ' \n' '  ')"
@@ -196,7 +199,6 @@ start_pcmanfm_qt() {
     until_true "pcmanfm-qt's desktop" owned org.pcmanfm.PCManFM || { cat "$work/pcmanfm-qt.log"; return 1; }
 }
 
-# (gsettings prints a name in the locale's character set: one that is UTF-8.)
 # What a GVariant string that gsettings prints holds, and the path a file://
 # URI names.
 unquote() {
@@ -218,6 +220,7 @@ uri_path() {
 # (at most $limit seconds).
 shown() {
     local kind=$1 file=$2 wait=${3:-}
+    # gsettings prints a path in the locale's character set: here UTF-8.
     case $kind in
         gnome*)
             printf '%s | ' "$(uri_path "$(LC_ALL=C.UTF-8 gsettings get org.gnome.desktop.background picture-uri)")"
