@@ -335,7 +335,7 @@ naming=(
     "no such folder/wall.bmp|a.jpg||||||-"
     "+lock.bmp|b.png|lock.png" "+wall.bmp|b.png|wall.png"
     "+lock.bmp|a.jpg|lock.jpg|||||DoneList lock.jpg lotpick-wallpaper.last wall.png"
-    "wall #1.bmp|a.jpg||KDE||||DoneList lotpick-wallpaper.last"
+    "wall #1.bmp|a.jpg||KDE||||DoneList lotpick-wallpaper.last" "wall #1.bmp|a.jpg||Hyprland"
     "it's (1) \$HOME & \"x\".bmp|a.jpg|it's (1) \$HOME & \"x\".jpg|sway|${sway_quoted//FILE/$scratch/job}"
     "wall.bmp|b.png|wall.png|||a.jpg\r\nb.png\r\n\r\n|a.jpg\r\n|DoneList.previous list.txt lotpick-wallpaper.last wall.png"
     "wall.bmp|b.png|wall.png|||a.jpg\rb.png\r\r|a.jpg\r\n|DoneList.previous list.txt lotpick-wallpaper.last wall.png"
@@ -359,7 +359,7 @@ for n in "${naming[@]}"; do
     [[ -z $told ]] || : >"$told"
     apply=show-it
     [[ -z $desktop ]] || apply=""
-    put_on_path plasma-apply-wallpaperimage swaymsg
+    put_on_path plasma-apply-wallpaperimage swaymsg hyprctl
     : >"$scratch/calls"
     got_status=0
     (cd "$scratch/job" && PATH=$wrapper_path LOTPICK=fake-lotpick LOTPICK_APPLY=$apply XDG_CURRENT_DESKTOP=$desktop \
