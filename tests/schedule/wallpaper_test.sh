@@ -212,7 +212,8 @@ gsettings [get] [org.mate.background] [picture-filename]|the MATE desktop refuse
 xfconf-query [-c] [xfce4-desktop] [-l]|!Xfce has no picture setting yet (no last-image property in xfce4-desktop): \
 xfdesktop makes them when it first runs; start it, or set LOTPICK_APPLY"
     "LXQt, a new profile that draws no picture|LXQt||ps pcmanfm-qt|/usr/bin/pcmanfm-qt --desktop --profile=lxqt|\
-$args_call;pcmanfm-qt [--set-wallpaper] [FILE] [--wallpaper-mode=zoom]|"
+$args_call;pcmanfm-qt [--set-wallpaper] [FILE] [--wallpaper-mode=zoom]|\
+!LXQt took the picture, but its wallpaper mode (none) draws none; choose one in its Desktop Preferences"
     "LXQt, the user's own mode|LXQt||ps pcmanfm-qt|pcmanfm-qt --desktop --profile mine|\
 $args_call;pcmanfm-qt [--set-wallpaper] [FILE]|"
     "LXDE|LXDE||ps pcmanfm|pcmanfm --desktop --profile LXDE|$args_call;pcmanfm [--set-wallpaper] [FILE]|"
