@@ -68,12 +68,12 @@ system_tools() {
     mkdir -p "$scratch/system"
     local tool
     for tool in sh awk cat grep id ls mktemp mv rm sed sleep tee timeout tr uname; do
-        ln -s "$(type -P "$tool")" "$scratch/system/$tool"
+        if path=$(type -P "$tool"); then ln -s "$path" "$scratch/system/$tool"; fi
     done
     ln -s "$lotpick" "$scratch/system/lotpick"
     # As on macOS, where there may be no timeout.
     cp -a "$scratch/system" "$scratch/system-without-timeout"
-    rm "$scratch/system-without-timeout/timeout"
+    rm -f "$scratch/system-without-timeout/timeout"
 }
 
 # The folder the job runs in, two pictures named by a list that ends with a
