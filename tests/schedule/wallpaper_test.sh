@@ -68,12 +68,12 @@ system_tools() {
     mkdir -p "$scratch/system"
     local tool
     for tool in sh awk cat grep id ls mktemp mv rm sed sleep tee timeout tr uname; do
-        ln -s "$(type -P "$tool")" "$scratch/system/$tool"
+        if path=$(type -P "$tool"); then ln -s "$path" "$scratch/system/$tool"; fi
     done
     ln -s "$lotpick" "$scratch/system/lotpick"
     # As on macOS, where there may be no timeout.
     cp -a "$scratch/system" "$scratch/system-without-timeout"
-    rm "$scratch/system-without-timeout/timeout"
+    rm -f "$scratch/system-without-timeout/timeout"
 }
 
 # The folder the job runs in, two pictures named by a list that ends with a
@@ -212,7 +212,8 @@ gsettings [get] [org.mate.background] [picture-filename]|the MATE desktop refuse
 xfconf-query [-c] [xfce4-desktop] [-l]|!Xfce has no picture setting yet (no last-image property in xfce4-desktop): \
 xfdesktop makes them when it first runs; start it, or set LOTPICK_APPLY"
     "LXQt, a new profile that draws no picture|LXQt||ps pcmanfm-qt|/usr/bin/pcmanfm-qt --desktop --profile=lxqt|\
-$args_call;pcmanfm-qt [--set-wallpaper] [FILE] [--wallpaper-mode=zoom]|"
+$args_call;pcmanfm-qt [--set-wallpaper] [FILE] [--wallpaper-mode=zoom]|\
+!LXQt took the picture, but its wallpaper mode (none) draws none; choose one in its Desktop Preferences"
     "LXQt, the user's own mode|LXQt||ps pcmanfm-qt|pcmanfm-qt --desktop --profile mine|\
 $args_call;pcmanfm-qt [--set-wallpaper] [FILE]|"
     "LXDE|LXDE||ps pcmanfm|pcmanfm --desktop --profile LXDE|$args_call;pcmanfm [--set-wallpaper] [FILE]|"
@@ -335,7 +336,7 @@ naming=(
     "no such folder/wall.bmp|a.jpg||||||-"
     "+lock.bmp|b.png|lock.png" "+wall.bmp|b.png|wall.png"
     "+lock.bmp|a.jpg|lock.jpg|||||DoneList lock.jpg lotpick-wallpaper.last wall.png"
-    "wall #1.bmp|a.jpg||KDE||||DoneList lotpick-wallpaper.last"
+    "wall #1.bmp|a.jpg||KDE||||DoneList lotpick-wallpaper.last" "wall #1.bmp|a.jpg||Hyprland"
     "it's (1) \$HOME & \"x\".bmp|a.jpg|it's (1) \$HOME & \"x\".jpg|sway|${sway_quoted//FILE/$scratch/job}"
     "wall.bmp|b.png|wall.png|||a.jpg\r\nb.png\r\n\r\n|a.jpg\r\n|DoneList.previous list.txt lotpick-wallpaper.last wall.png"
     "wall.bmp|b.png|wall.png|||a.jpg\rb.png\r\r|a.jpg\r\n|DoneList.previous list.txt lotpick-wallpaper.last wall.png"
@@ -359,7 +360,7 @@ for n in "${naming[@]}"; do
     [[ -z $told ]] || : >"$told"
     apply=show-it
     [[ -z $desktop ]] || apply=""
-    put_on_path plasma-apply-wallpaperimage swaymsg
+    put_on_path plasma-apply-wallpaperimage swaymsg hyprctl
     : >"$scratch/calls"
     got_status=0
     (cd "$scratch/job" && PATH=$wrapper_path LOTPICK=fake-lotpick LOTPICK_APPLY=$apply XDG_CURRENT_DESKTOP=$desktop \
