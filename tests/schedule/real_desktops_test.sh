@@ -21,7 +21,8 @@ source "$here/checks.sh"
 # Generous for a loaded machine: a wait that ends here has failed.
 limit=120
 
-work=$(mktemp -d)
+# As root, in /tmp, where the user sway runs as can reach it whatever TMPDIR.
+if (($(id -u) == 0)); then work=$(mktemp -d -p /tmp); else work=$(mktemp -d); fi
 chmod 755 "$work"
 servers=()
 
