@@ -21,7 +21,8 @@ source "${BASH_SOURCE[0]%/*}/checks.sh"
 # was given; fails when asked to (STAND_IN_FAILS, or a file named after it
 # with a "!" beside it), hangs ignoring SIGTERM beside a "~"; prints SAYS as
 # systemctl, ps, uname or xfconf-query -l. As gsettings and xfconf-query it
-# keeps what is set in SETTINGS and prints it back, and as gsettings with no
+# keeps what is set in SETTINGS and prints it back, as pcmanfm-qt it writes
+# the picture into the settings of the profile SAYS runs, and as gsettings with no
 # session bus it warns and keeps nothing. show-it is on the PATH for every
 # run; the desktops' commands only for their rows.
 make_stand_ins() {
@@ -43,6 +44,10 @@ case "$name ${1:-} $#" in
     "gsettings get 3") if [ -f "$SETTINGS/$3" ]; then read -r v <"$SETTINGS/$3"; printf '%s\n' "$v"; else echo "''"; fi ;;
     "xfconf-query -c 3") printf '%s\n' "$SAYS" ;;
     "xfconf-query -c 6") printf '%s\n' "$6" >"$SETTINGS/$(printf '%s' "$4" | tr / -)" ;;
+    "pcmanfm-qt --set-wallpaper"*)
+        settings=$XDG_CONFIG_HOME/pcmanfm-qt/$(printf '%s' "$SAYS" | sed 's/.*--profile[= ]//')/settings.conf
+        { grep -v '^Wallpaper=' "$settings"; echo "Wallpaper=$2"; } >"$settings.new" 2>/dev/null
+        mv "$settings.new" "$settings" ;;
     "xfconf-query -c 4") read -r v <"$SETTINGS/$(printf '%s' "$4" | tr / -)"; printf '%s\n' "$v" ;;
 esac
 EOF
@@ -165,7 +170,7 @@ uid=$(id -u)
 # stale sway beside the one that runs), and a pcmanfm-qt profile of the
 # user's own that draws its picture stretched.
 export XDG_RUNTIME_DIR="$scratch/run" XDG_CONFIG_HOME="$scratch/config"
-mkdir -p "$scratch/run/hypr/v0.34_1700000000" "$scratch/config/pcmanfm-qt/mine"
+mkdir -p "$scratch/run/hypr/v0.34_1700000000" "$scratch/config/pcmanfm-qt/mine" "$scratch/config/pcmanfm-qt/lxqt"
 : >"$scratch/run/sway-ipc.$uid.1.sock"
 : >"$scratch/run/sway-ipc.$uid.$wm_pid.sock"
 printf '[Desktop]\nWallpaperMode=stretch\n' >"$scratch/config/pcmanfm-qt/mine/settings.conf"
@@ -212,8 +217,7 @@ gsettings [get] [org.mate.background] [picture-filename]|the MATE desktop refuse
 xfconf-query [-c] [xfce4-desktop] [-l]|!Xfce has no picture setting yet (no last-image property in xfce4-desktop): \
 xfdesktop makes them when it first runs; start it, or set LOTPICK_APPLY"
     "LXQt, a new profile that draws no picture|LXQt||ps pcmanfm-qt|/usr/bin/pcmanfm-qt --desktop --profile=lxqt|\
-$args_call;pcmanfm-qt [--set-wallpaper] [FILE] [--wallpaper-mode=zoom]|\
-!LXQt took the picture, but its wallpaper mode (none) draws none; choose one in its Desktop Preferences"
+$args_call;pcmanfm-qt [--set-wallpaper] [FILE] [--wallpaper-mode=stretch]|"
     "LXQt, the user's own mode|LXQt||ps pcmanfm-qt|pcmanfm-qt --desktop --profile mine|\
 $args_call;pcmanfm-qt [--set-wallpaper] [FILE]|"
     "LXDE|LXDE||ps pcmanfm|pcmanfm --desktop --profile LXDE|$args_call;pcmanfm [--set-wallpaper] [FILE]|"
