@@ -9,8 +9,8 @@ install(FILES CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES docs/performance.md docs/performance.png docs/rotation.md docs/rotation.png
     DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 # The daily job, each system's own: on a Unix the wrapper beside lotpick and
-# its manual page, the crontab line, and the systemd user units (elsewhere than
-# macOS) or the launchd agent (macOS); on Windows its program. The units and
+# its manual page, the crontab line, and the systemd user units (on Linux) or
+# the launchd agent (macOS); on Windows its program. The units and
 # README are written at install time (cmake/install_daily_job.cmake), when the
 # prefix is known: the service names the installed wrapper, and README's links
 # lead to where the daily job's files landed.
@@ -29,7 +29,7 @@ install(CODE "
     set(LOTPICK_SOURCE_DIR [[${PROJECT_SOURCE_DIR}]])
     set(LOTPICK_DOCDIR [[${CMAKE_INSTALL_DOCDIR}]])
     set(LOTPICK_BINDIR [[${CMAKE_INSTALL_BINDIR}]])
-    set(LOTPICK_UNITS $<AND:$<NOT:$<BOOL:${WIN32}>>,$<NOT:$<BOOL:${APPLE}>>>)
+    set(LOTPICK_UNITS $<STREQUAL:${CMAKE_SYSTEM_NAME},Linux>)
     set(LOTPICK_SCHEDULE_DOCS [[${LOTPICK_SCHEDULE_DOCS}]])
     include([[${CMAKE_CURRENT_LIST_DIR}/install_daily_job.cmake]])")
 set(CPACK_GENERATOR DEB)
@@ -61,9 +61,10 @@ if(LOTPICK_ZIG_TARGET MATCHES "-musl$")
 else()
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
-set(CPACK_STRIP_FILES ON)
+# The package carries the very command its preset's tests ran, stripped by
+# that build's own link (-s): nothing strips it again here.
+set(CPACK_STRIP_FILES OFF)
 # Debian keeps manual pages compressed, the licence as a copyright file and
 # the changelog in its own format; a plain cmake --install keeps them as written.
-set(CPACK_LOTPICK_STRIP ${CMAKE_STRIP})
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_man_pages.cmake ${CMAKE_CURRENT_LIST_DIR}/debian_docs.cmake)
 include(CPack)
