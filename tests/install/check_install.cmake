@@ -6,7 +6,7 @@
 # there, every link resolving in the installed tree.
 #
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DSCRATCH=... -DCONFIGURED_PREFIX=...
-#       -DVERSION=... -P check_install.cmake
+#       -DVERSION=... -DDOCDIR=... (relative to the prefix) -P check_install.cmake
 
 function(fail)
     string(JOIN "" message ${ARGN})
@@ -80,7 +80,7 @@ function(check_install root prefix)
     file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
     list(SORT installed)
     string(REGEX REPLACE "^/" "" base ${prefix})
-    set(doc ${base}/share/doc/lotpick)
+    set(doc ${base}/${DOCDIR})
     set(bindir ${prefix}/bin)
     set(units ${base}/lib/systemd/user)
     if(prefix STREQUAL "${home}/.local")
@@ -107,8 +107,8 @@ function(check_install root prefix)
     endif()
 
     foreach(pair "docs/lotpick.1;share/man/man1/lotpick.1" "docs/lotpick-wallpaper.1;share/man/man1/lotpick-wallpaper.1"
-            "examples/schedule/lotpick-wallpaper;bin/lotpick-wallpaper"
-            "LICENSE;share/doc/lotpick/LICENSE" "CHANGELOG.md;share/doc/lotpick/CHANGELOG.md")
+            "examples/schedule/lotpick-wallpaper;bin/lotpick-wallpaper" "LICENSE;${DOCDIR}/LICENSE"
+            "CHANGELOG.md;${DOCDIR}/CHANGELOG.md")
         list(GET pair 0 source)
         list(GET pair 1 target)
         file(SHA256 ${SOURCE_DIR}/${source} want)
