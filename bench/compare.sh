@@ -40,7 +40,7 @@ if [[ ${1:-} == shapes ]]; then
 fi
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 
-cmake --preset release >/dev/null
+cmake --preset release -DLOTPICK_BENCHMARKS=ON >/dev/null
 cmake --build --preset release >/dev/null
 lotpick=$root/build/release/lotpick
 micro=$root/build/release/bench/lotpick_bench

@@ -10,14 +10,14 @@
 # Other knobs: LOTPICK_ROTATION_JOBS (sequences run side by side, default the
 # core count) and LOTPICK_ROTATION_CAP (runs after which a sequence is given
 # up, default 100000). Needs cmake, ninja, g++, Google Benchmark (the release
-# preset builds the benchmarks too), python3 and gnuplot.
+# build asked for the benchmarks too), python3 and gnuplot.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 data=$root/build/rotation-data
 results=$data/results
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 
-cmake --preset release >/dev/null
+cmake --preset release -DLOTPICK_BENCHMARKS=ON >/dev/null
 cmake --build --preset release >/dev/null
 lotpick=$root/build/release/lotpick
 

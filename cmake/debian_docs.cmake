@@ -2,7 +2,7 @@
 # machine-readable copyright file and the history as a compressed changelog
 # in its own format, both beside README, and no other licence file there.
 # Both are made from LICENSE and CHANGELOG.md, which a plain install carries
-# as they are. The command is stripped of the sections Debian strips too.
+# as they are.
 
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
     return()
@@ -96,9 +96,3 @@ write_copyright(${doc}/LICENSE ${doc}/copyright)
 write_changelog(${doc}/CHANGELOG.md ${doc}/changelog)
 execute_process(COMMAND ${LOTPICK_GZIP} -9nf ${doc}/changelog COMMAND_ERROR_IS_FATAL ANY)
 file(REMOVE ${doc}/LICENSE ${doc}/CHANGELOG.md)
-
-file(GLOB staged_commands LIST_DIRECTORIES false "${staged_root}/bin/*")
-foreach(command IN LISTS staged_commands)
-    execute_process(COMMAND ${CPACK_LOTPICK_STRIP} --strip-unneeded --remove-section=.comment --remove-section=.note
-        ${command} COMMAND_ERROR_IS_FATAL ANY)
-endforeach()

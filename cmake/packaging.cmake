@@ -4,15 +4,34 @@
 include(GNUInstallDirs)
 install(TARGETS lotpick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES docs/lotpick.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # What README links to, so that its links resolve where it is installed.
 install(FILES docs/performance.md docs/performance.png docs/rotation.md docs/rotation.png
     DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
-# The wallpaper wrapper is an example to copy beside a list, not a command on the PATH.
-install(DIRECTORY examples/schedule DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
-    PATTERN lotpick-wallpaper PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-        WORLD_READ WORLD_EXECUTE)
-
+# The daily job, each system's own: on a Unix the wrapper beside lotpick and
+# its manual page, the crontab line, and the systemd user units (on Linux) or
+# the launchd agent (macOS); on Windows its program. The units and
+# README are written at install time (cmake/install_daily_job.cmake), when the
+# prefix is known: the service names the installed wrapper, and README's links
+# lead to where the daily job's files landed.
+if(WIN32)
+    install(TARGETS lotpick-wallpaper RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+else()
+    install(PROGRAMS examples/schedule/lotpick-wallpaper DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES docs/lotpick-wallpaper.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    set(LOTPICK_SCHEDULE_DOCS examples/schedule/crontab.txt)
+    if(APPLE)
+        list(APPEND LOTPICK_SCHEDULE_DOCS examples/schedule/lotpick-wallpaper.plist)
+    endif()
+    install(FILES ${LOTPICK_SCHEDULE_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/schedule)
+endif()
+install(CODE "
+    set(LOTPICK_SOURCE_DIR [[${PROJECT_SOURCE_DIR}]])
+    set(LOTPICK_DOCDIR [[${CMAKE_INSTALL_DOCDIR}]])
+    set(LOTPICK_BINDIR [[${CMAKE_INSTALL_BINDIR}]])
+    set(LOTPICK_UNITS $<STREQUAL:${CMAKE_SYSTEM_NAME},Linux>)
+    set(LOTPICK_SCHEDULE_DOCS [[${LOTPICK_SCHEDULE_DOCS}]])
+    include([[${CMAKE_CURRENT_LIST_DIR}/install_daily_job.cmake]])")
 set(CPACK_GENERATOR DEB)
 # The project's own address, the one its commits are made under.
 set(CPACK_PACKAGE_CONTACT "lotpick maintainers <maintainers@users.noreply.c-seed-d3213669.example>")
@@ -42,9 +61,10 @@ if(LOTPICK_ZIG_TARGET MATCHES "-musl$")
 else()
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
-set(CPACK_STRIP_FILES ON)
+# The package carries the very command its preset's tests ran, stripped by
+# that build's own link (-s): nothing strips it again here.
+set(CPACK_STRIP_FILES OFF)
 # Debian keeps manual pages compressed, the licence as a copyright file and
 # the changelog in its own format; a plain cmake --install keeps them as written.
-set(CPACK_LOTPICK_STRIP ${CMAKE_STRIP})
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_man_pages.cmake ${CMAKE_CURRENT_LIST_DIR}/debian_docs.cmake)
 include(CPack)

@@ -1,10 +1,12 @@
 # Installs the build into a scratch root under DESTDIR, once with the
-# configured prefix and once with another one given at install time, and
-# checks that exactly the command, its manual page, its README, licence and
-# changelog and what the README links to land there, every link resolving in the installed tree.
+# configured prefix, once with another one given at install time and once into
+# a user's ~/.local, and checks that exactly the command and the wallpaper
+# wrapper, their manual pages, the systemd user units naming the installed
+# wrapper, the README, licence and changelog and what the README links to land
+# there, every link resolving in the installed tree.
 #
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DSCRATCH=... -DCONFIGURED_PREFIX=...
-#       -DVERSION=... -P check_install.cmake
+#       -DVERSION=... -DDOCDIR=... (relative to the prefix) -P check_install.cmake
 
 function(fail)
     string(JOIN "" message ${ARGN})
@@ -29,16 +31,47 @@ function(check_links page)
     endforeach()
 endfunction()
 
+# The text of a Markdown page with each link [text](target) as its text alone.
+function(unlinked page out)
+    file(READ ${page} text)
+    string(REGEX REPLACE "\\[([^]\n]*)\\]\\([^)\n]*\\)" "\\1" text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The installed service must start the wrapper installed with it, from the
+# list's folder, with the installed lotpick first on its PATH; and the timer
+# must be the tree's.
+function(check_units units bindir)
+    file(READ ${units}/lotpick-wallpaper.service service)
+    foreach(line "ExecStart=${bindir}/lotpick-wallpaper wallpapers.txt %h/Pictures/wallpaper.jpg"
+            "Environment=PATH=${bindir}:" "WorkingDirectory=%h/.local/share/lotpick")
+        string(FIND "${service}" "\n${line}" at)
+        if(at EQUAL -1)
+            fail(${units} "/lotpick-wallpaper.service lacks the line '" ${line} "':\n" ${service})
+        endif()
+    endforeach()
+    file(SHA256 ${units}/lotpick-wallpaper.timer got)
+    file(SHA256 ${SOURCE_DIR}/examples/schedule/lotpick-wallpaper.timer want)
+    if(NOT got STREQUAL want)
+        fail(${units} "/lotpick-wallpaper.timer differs from the tree's")
+    endif()
+endfunction()
+
 # Installs under DESTDIR=root, with the prefix given at install time when
-# there is one, and checks what arrived below root/prefix.
+# there is one (and HOME, for a user's install), and checks what arrived
+# below root/prefix.
 function(check_install root prefix)
     set(prefix_option)
-    if(ARGN)
-        set(prefix_option --prefix ${ARGN})
+    set(home $ENV{HOME})
+    if(ARGC GREATER 2)
+        set(prefix_option --prefix ${ARGV2})
+    endif()
+    if(ARGC GREATER 3)
+        set(home ${ARGV3})
     endif()
     file(REMOVE_RECURSE ${root})
     execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${root} ${CMAKE_COMMAND} --install ${BUILD_DIR} ${prefix_option}
+        COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${root} HOME=${home} ${CMAKE_COMMAND} --install ${BUILD_DIR} ${prefix_option}
         RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(NOT status EQUAL 0)
         fail("cmake --install failed (" ${status} "):\n" ${output})
@@ -47,22 +80,35 @@ function(check_install root prefix)
     file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
     list(SORT installed)
     string(REGEX REPLACE "^/" "" base ${prefix})
-    set(doc ${base}/share/doc/lotpick)
-    set(expected ${base}/bin/lotpick ${doc}/README.md ${doc}/CHANGELOG.md ${doc}/LICENSE ${doc}/docs/performance.md ${doc}/docs/performance.png
-        ${doc}/docs/rotation.md ${doc}/docs/rotation.png ${doc}/examples/schedule/crontab.txt
-        ${doc}/examples/schedule/lotpick-wallpaper ${doc}/examples/schedule/lotpick-wallpaper.cmd
-        ${doc}/examples/schedule/lotpick-wallpaper.cpp ${doc}/examples/schedule/lotpick-wallpaper.plist
-        ${doc}/examples/schedule/lotpick-wallpaper.service
-        ${doc}/examples/schedule/lotpick-wallpaper.timer ${base}/share/man/man1/lotpick.1)
+    set(doc ${base}/${DOCDIR})
+    set(bindir ${prefix}/bin)
+    set(units ${base}/lib/systemd/user)
+    if(prefix STREQUAL "${home}/.local")
+        set(bindir %h/.local/bin)
+        set(units ${base}/share/systemd/user)
+    endif()
+    set(expected ${base}/bin/lotpick ${base}/bin/lotpick-wallpaper ${doc}/README.md ${doc}/CHANGELOG.md ${doc}/LICENSE
+        ${doc}/docs/performance.md ${doc}/docs/performance.png ${doc}/docs/rotation.md ${doc}/docs/rotation.png
+        ${doc}/examples/schedule/crontab.txt ${units}/lotpick-wallpaper.service ${units}/lotpick-wallpaper.timer
+        ${base}/share/man/man1/lotpick.1 ${base}/share/man/man1/lotpick-wallpaper.1)
     list(SORT expected)
     if(NOT installed STREQUAL expected)
         list(JOIN installed "\n  " installed)
         list(JOIN expected "\n  " expected)
         fail("installed into " ${root} ":\n  " ${installed} "\nexpected:\n  " ${expected})
     endif()
+    check_units(${root}/${units} ${bindir})
 
-    foreach(pair "docs/lotpick.1;share/man/man1/lotpick.1" "README.md;share/doc/lotpick/README.md"
-            "LICENSE;share/doc/lotpick/LICENSE" "CHANGELOG.md;share/doc/lotpick/CHANGELOG.md")
+    # README as written but for where its links lead.
+    unlinked(${SOURCE_DIR}/README.md want)
+    unlinked(${root}/${doc}/README.md got)
+    if(NOT want STREQUAL got)
+        fail(${doc} "/README.md differs from README.md by more than its links")
+    endif()
+
+    foreach(pair "docs/lotpick.1;share/man/man1/lotpick.1" "docs/lotpick-wallpaper.1;share/man/man1/lotpick-wallpaper.1"
+            "examples/schedule/lotpick-wallpaper;bin/lotpick-wallpaper" "LICENSE;${DOCDIR}/LICENSE"
+            "CHANGELOG.md;${DOCDIR}/CHANGELOG.md")
         list(GET pair 0 source)
         list(GET pair 1 target)
         file(SHA256 ${SOURCE_DIR}/${source} want)
@@ -89,7 +135,7 @@ function(check_install root prefix)
     endif()
     execute_process(
         COMMAND ${CMAKE_COMMAND} -E env LOTPICK=${root}/${base}/bin/lotpick
-            ${root}/${doc}/examples/schedule/lotpick-wallpaper --version
+            ${root}/${base}/bin/lotpick-wallpaper --version
         RESULT_VARIABLE status OUTPUT_VARIABLE answer ERROR_VARIABLE answer)
     if(NOT status EQUAL 0 OR NOT answer STREQUAL "lotpick ${VERSION}\n")
         fail("installed lotpick-wallpaper --version said (" ${status} "): " ${answer})
@@ -98,4 +144,5 @@ endfunction()
 
 check_install(${SCRATCH}/configured ${CONFIGURED_PREFIX})
 check_install(${SCRATCH}/chosen /opt/lotpick-elsewhere /opt/lotpick-elsewhere)
+check_install(${SCRATCH}/user /home/someone/.local /home/someone/.local /home/someone)
 file(REMOVE_RECURSE ${SCRATCH})

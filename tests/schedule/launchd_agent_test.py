@@ -1,6 +1,6 @@
 """Reads examples/schedule/lotpick-wallpaper.plist as launchd does, as a
 property list, and checks that it runs the wrapper once a day from the folder
-the systemd service uses, with the service's PATH (sh expands $HOME there,
+the systemd service uses, found on the service's PATH (sh expands $HOME there,
 where systemd has %h).
 
 launchd_agent_test.py PLIST SERVICE
@@ -23,8 +23,8 @@ if (shell, flag) != ("/bin/sh", "-c"):
 service_path = re.search(r"^Environment=PATH=(.*)$", service, re.M).group(1).replace("%h", "$HOME")
 if f'PATH="{service_path}"' not in command:
     failures.append(f"not the service's PATH ({service_path}): {command}")
-if not command.startswith('cd "$HOME/.local/share/lotpick" && ') or " ./lotpick-wallpaper " not in command:
-    failures.append(f"not the wrapper beside the list in ~/.local/share/lotpick: {command}")
+if not command.startswith('cd "$HOME/.local/share/lotpick" && ') or " exec lotpick-wallpaper " not in command:
+    failures.append(f"not the wrapper on the PATH, from the list's folder ~/.local/share/lotpick: {command}")
 for failure in failures:
     print("FAIL", failure)
 sys.exit(1 if failures else 0)

@@ -377,7 +377,7 @@ for n in "${naming[@]}"; do
 done
 
 # The crontab line as cron runs it: from a bare environment, with lotpick
-# installed in ~/.local/bin and the wrapper beside the list. Nothing may reach
+# and the wrapper installed in ~/.local/bin, as from the tarball. Nothing may reach
 # standard output or standard error, or cron mails it.
 row="crontab"
 step="the line of crontab.txt"
@@ -386,7 +386,7 @@ check "a % in the line, which cron takes for a line end" "" "${line//[^%]/}"
 home=$scratch/home
 mkdir -p "$home/.local/bin" "$home/.local/share/lotpick/pics" "$home/Pictures"
 cp "$lotpick" "$home/.local/bin/"
-cp "$wrapper" "$home/.local/share/lotpick/lotpick-wallpaper"
+cp "$wrapper" "$home/.local/bin/lotpick-wallpaper"
 ln -s "$scratch/bin/stand-in" "$home/.local/bin/gsettings"
 ln -s "$scratch/bin/stand-in" "$home/.local/bin/systemctl"
 printf 'the jpg' >"$home/.local/share/lotpick/pics/a.jpg"
