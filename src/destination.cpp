@@ -5,11 +5,20 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
+
 namespace lotpick {
 
 std::size_t last_component_start(std::string_view name) {
     const std::size_t slash = platform::find_last_character(name, "/\\");
     return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
+// The drive counts as a component of its own, so "C:." is "." on drive C.
+bool names_a_file(std::string_view destination) {
+    const std::size_t start = std::max(last_component_start(destination), platform::drive_length(destination));
+    const std::string_view last = destination.substr(start);
+    return !last.empty() && last != "." && last != "..";
 }
 
 std::size_t extension_start(std::string_view name) {

@@ -11,6 +11,11 @@ namespace lotpick {
 // in a separator, so names no file.
 std::size_t last_component_start(std::string_view name);
 
+// Whether `destination` names a file a copy can be written to: not when its
+// last component is empty, "." or "..", which name a folder or nothing, nor
+// when it is a drive alone ("C:", "C:." on Windows).
+bool names_a_file(std::string_view destination);
+
 // Where the extension of `name` starts: the last "." of its last path
 // component, unless that "." is the component's first byte. npos when there
 // is none.

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <limits>
 #include <string_view>
@@ -126,12 +127,17 @@ bool fits_name(std::string_view destination, const Console& console) {
     return false;
 }
 
-// A destination that ends in a separator, or is empty, names a folder or
-// nothing: the copy would be a hidden file named by the extension alone.
-bool names_a_file(const std::string& destination, const Console& console) {
-    if (last_component_start(destination) < destination.size()) return true;
+// A destination that is empty, ends in a separator, or is a folder's own
+// name ("." or "..", or on Windows a drive alone) names no file: the copy
+// would be a hidden file named by the extension alone. The advice puts a
+// file in that folder.
+bool destination_names_a_file(const std::string& destination, const Console& console) {
+    if (names_a_file(destination)) return true;
+    const std::size_t last = last_component_start(destination);
+    const bool ends_a_folder = destination.empty() || last == destination.size();
+    const char slash = last > 0 ? destination[last - 1] : static_cast<char>(std::filesystem::path::preferred_separator);
     report(console, "destination names no file", destination,
-           "add a file name, as in '" + destination + "wallpaper'");
+           "add a file name, as in '" + destination + (ends_a_folder ? "" : std::string(1, slash)) + "wallpaper'");
     return false;
 }
 
@@ -264,7 +270,7 @@ int run_pick(std::span<const std::string> args, const Console& console) {
     for (const std::string& extra : args.subspan(3)) report(console, "ignoring extra argument", extra);
     Run run{console, args[1], args[2], std::nullopt, ScanPath::portable, {}, {}};
     if (!read_fixed_seed(console, run.fixed_seed) || !read_scan_path(console, run.scan) ||
-        !fits_name(args[2], console) || !names_a_file(args[2], console))
+        !fits_name(args[2], console) || !destination_names_a_file(args[2], console))
         return finish(console, refused);
     return finish(console, pick_and_copy(run));
 }

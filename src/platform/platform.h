@@ -86,6 +86,11 @@ std::optional<Failure> copy_file_atomically(const std::string& source, const std
 // page its file is named in.
 std::size_t find_last_character(std::string_view name, std::string_view characters);
 
+// How many of the bytes `name` begins with name a drive and nothing more:
+// 2 for "C:" on Windows, where "C:wall" is wall in the current folder of
+// drive C; 0 elsewhere, where "C:" is a name like any other.
+std::size_t drive_length(std::string_view name);
+
 // The done list of the current directory, the one name both loading and
 // appending use: "DoneList", or an older list spelled in another case.
 std::string done_list_path();

@@ -351,6 +351,14 @@ TEST(Faults, AListThatCannotBeUsedIsRefusedBeforeAnythingIsWritten) {
          old_done},
         {"an empty destination", "a.txt\r\n", nullptr, {"list.txt", ""}, "1", false, std::nullopt, 1, "",
          "lotpick: destination names no file '': add a file name, as in 'wallpaper'\n", old_done},
+        // Else the copy would be a hidden "..txt" in the folder these name.
+        {"the current folder", "a.txt\r\n", nullptr, {"list.txt", "."}, "1", false, std::nullopt, 1, "",
+         "lotpick: destination names no file '.': add a file name, as in './wallpaper'\n", old_done},
+        {"the parent folder", "a.txt\r\n", nullptr, {"list.txt", ".."}, "1", false, std::nullopt, 1, "",
+         "lotpick: destination names no file '..': add a file name, as in '../wallpaper'\n", old_done},
+        {"a folder's parent", "a.txt\r\n", [] { fs::create_directory("pics"); }, {"list.txt", "pics/.."}, "1", false,
+         std::nullopt, 1, "",
+         "lotpick: destination names no file 'pics/..': add a file name, as in 'pics/../wallpaper'\n", old_done},
     };
     for (const Fault& fault : faults) check_fault(fault);
 }

@@ -165,6 +165,12 @@ TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannot
          "a.txt\ndir\nlist.txt\n"},
         {"a.txt", "dir/", 1, "", "lotpick: destination names no file 'dir/': add a file name, as in 'dir/wallpaper'\n",
          "a.txt\ndir\nlist.txt\n"},
+        {"a.txt", ".", 1, "", "lotpick: destination names no file '.': add a file name, as in '.\\wallpaper'\n",
+         "a.txt\ndir\nlist.txt\n"},
+        {"a.txt", "C:", 1, "", "lotpick: destination names no file 'C:': add a file name, as in 'C:\\wallpaper'\n",
+         "a.txt\ndir\nlist.txt\n"},
+        {"a.txt", "C:.", 1, "", "lotpick: destination names no file 'C:.': add a file name, as in 'C:.\\wallpaper'\n",
+         "a.txt\ndir\nlist.txt\n"},
     };
     for (const Case& c : cases) {
         test::ScratchDir scratch;

@@ -192,6 +192,8 @@ std::size_t find_last_character(std::string_view name, std::string_view characte
     return name.find_last_of(characters);
 }
 
+std::size_t drive_length(std::string_view) { return 0; }
+
 std::string done_list_path() {
     // The name the done list has always been appended to, then the one it has
     // always been read by.

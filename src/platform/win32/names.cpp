@@ -161,4 +161,8 @@ std::size_t find_last_character(std::string_view name, std::string_view characte
     return found;
 }
 
+std::size_t drive_length(std::string_view name) {
+    return name.size() >= 2 && win32::is_ascii_letter(name[0]) && name[1] == ':' ? 2 : 0;
+}
+
 }  // namespace lotpick::platform
