@@ -99,6 +99,22 @@ TEST(LotpickOnWindows, PicksRecordsAndCopiesNamesInUtf8TheAnsiAndTheOemCodePage)
          Needs::ansi_932},
         {"list.txt", "", "a.jpg", "a.jpg", "\xA6\xA8\xA5\x5C.bmp", u8"\u6210\u529f.jpg", {}, Needs::ansi_950},
         {"list.txt", "", "\xA6\xA8\xA5\x5C.jpg", u8"\u6210\u529f.jpg", "wall.bmp", "wall.jpg", {}, Needs::ansi_950},
+        // A destination and a pick in two encodings join as characters: the
+        // extension \u00f1 in UTF-8 and in 1252, \u8868 in UTF-8 and in 932.
+        {"list.txt", "", "x.p\xC3\xB1g", u8"x.p\u00f1g", "caf\xE9.bmp", u8"caf\u00e9.p\u00f1g", {}, Needs::ansi_1252},
+        {"list.txt", "", "x.p\xF1g", u8"x.p\u00f1g", "\xE5\xA3\x81\xE7\xB4\x99.bmp", u8"\u58c1\u7d19.p\u00f1g", {},
+         Needs::ansi_1252},
+        {"list.txt", "", "x.\xE8\xA1\xA8", u8"x.\u8868", "\x97\x5C\x92\xE8\x95\x5C.bmp", u8"\u4e88\u5b9a\u8868.\u8868",
+         {}, Needs::ansi_932},
+        {"list.txt", "", "x.\x95\x5C", u8"x.\u8868", "\xC5\x81\xC3\xB3" "d\xC5\xBA.bmp", u8"\u0141\u00f3d\u017a.\u8868",
+         {}, Needs::ansi_932},
+        // Names in the ANSI code page whose bytes are well-formed UTF-8 too,
+        // which read so name no file: \u00c3\u00a9 in 1252 (UTF-8 \u00e9), and
+        // in 932 \uff90\uff78 (UTF-8 \u0438) and \uff83\u30bd, whose 5C is no '\'
+        // (UTF-8 \u00c3 and '\').
+        {"list.txt", "", "\xC3\xA9.jpg", u8"\u00c3\u00a9.jpg", "wall.bmp", "wall.jpg", {}, Needs::ansi_1252},
+        {"list.txt", "", "\xD0\xB8.jpg", u8"\uff90\uff78.jpg", "wall.bmp", "wall.jpg", {}, Needs::ansi_932},
+        {"list.txt", "", "\xC3\x83\x5C.jpg", u8"\uff83\u30bd.jpg", "wall.bmp", "wall.jpg", {}, Needs::ansi_932},
     };
     bool skipped = false;
     for (Case& c : cases) {

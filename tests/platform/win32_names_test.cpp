@@ -135,7 +135,8 @@ TEST(Win32Names, HandsTheSystemAbsolutePrefixedPathsButLeavesDevicesAlone) {
 
 // caf\x82.jpg is what cmd's `dir /b` writes in code page 850 or 437 for
 // caf\u00e9.jpg, and Windows-1252 reads as caf\u201a.jpg. That the OEM reading
-// is taken when the ANSI one names no file, the end-to-end runs show.
+// is taken when the ANSI one names no file, the end-to-end runs show; so
+// they do that the ANSI reading is taken when the UTF-8 one names no file.
 TEST(Win32Names, ReadsAListNameInTheOemCodePageOnlyWhenTheAnsiReadingNamesNoFile) {
     if (GetACP() != 1252 || (GetOEMCP() != 850 && GetOEMCP() != 437))
         GTEST_SKIP() << "written for Windows-1252 and OEM 850 or 437, not " << GetACP() << " and " << GetOEMCP();
@@ -148,6 +149,7 @@ TEST(Win32Names, ReadsAListNameInTheOemCodePageOnlyWhenTheAnsiReadingNamesNoFile
     } cases[] = {
         {"caf\x82.jpg", {L"caf\u201a.jpg", L"caf\u00e9.jpg"}, L"caf\u201a.jpg"},
         {"caf\xC3\xA9.jpg", {L"caf" + oem_reading_of_utf8 + L".jpg"}, L"caf\u00e9.jpg"},
+        {"caf\xC3\xA9.jpg", {L"caf\u00c3\u00a9.jpg", L"caf" + oem_reading_of_utf8 + L".jpg"}, L"caf\u00c3\u00a9.jpg"},
     };
     for (const Case& c : cases) {
         test::ScratchDir scratch;

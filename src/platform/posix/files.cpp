@@ -187,9 +187,22 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
     }
 }
 
-// Every byte is a character of its own here.
+// A name is its bytes here: the kernel reads no encoding into it, so no
+// reading changes where a character stands or how two names join.
+NameReading name_reading(std::string_view) { return {}; }
+
+NameReading source_reading(std::string_view) { return {}; }
+
 std::size_t find_last_character(std::string_view name, std::string_view characters) {
     return name.find_last_of(characters);
+}
+
+std::size_t find_last_character(std::string_view name, std::string_view characters, NameReading) {
+    return name.find_last_of(characters);
+}
+
+std::string join_name(std::string_view stem, NameReading, std::string_view extension, NameReading) {
+    return std::string(stem).append(extension);
 }
 
 std::size_t drive_length(std::string_view) { return 0; }
