@@ -87,6 +87,7 @@ struct Walk {
     Window window;
     Cursor cursor;
     std::uint64_t name_start = 0;
+    std::uint64_t keep = max_name_length;  // a name longer than this keeps none of its bytes
 };
 
 // The file offset where the line after the `wanted`-th line end (from 1)
@@ -148,12 +149,12 @@ std::optional<Failure> name_from(Walk& walk, std::uint64_t at, std::uint64_t pas
         if (std::optional<Failure> failure = window_at(walk, at, reach)) return failure;
         const std::size_t from = window.at(at);
         const std::size_t end = name_end(window.bytes, from);
-        if (name.size <= max_name_length) found.bytes.append(window.bytes.substr(from, end - from));
+        if (name.size <= walk.keep) found.bytes.append(window.bytes.substr(from, end - from));
         name.size += end - from;
         at = window.offset(end);
         if (end < window.bytes.size()) break;
     }
-    if (name.size > max_name_length) found.bytes.resize(name.at);
+    if (name.size > walk.keep) found.bytes.resize(name.at);
     return std::nullopt;
 }
 
@@ -169,10 +170,10 @@ std::vector<std::uint32_t> in_order(std::span<const std::int32_t> indexes) {
 
 }  // namespace
 
-FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes) {
+FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes, std::uint64_t keep) {
     FoundNames found;
     found.selected.resize(indexes.size());
-    Walk walk{list, {}, {}, 0};
+    Walk walk{list, {}, {}, 0, keep};
     for (const std::uint32_t i : in_order(indexes)) {
         const std::uint64_t wanted = indexes[i] > 1 ? static_cast<std::uint64_t>(indexes[i]) - 1 : 0;
         std::uint64_t line_start = list.source.text_start;
@@ -186,6 +187,13 @@ FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes
         found.selected[i] = static_cast<std::uint32_t>(found.names.size() - 1);
     }
     return found;
+}
+
+std::optional<std::string> whole_name(const ListFile& list, std::int32_t index) {
+    const std::int32_t indexes[] = {index};
+    const FoundNames found = copy_line(list, indexes, longest_whole_name);
+    if (found.failure || found.names.front().size > longest_whole_name) return std::nullopt;
+    return found.bytes.substr(found.names.front().at);
 }
 
 ScannedList load_text_file(const std::string& path, const ListReading& reading) {

@@ -33,7 +33,8 @@ constexpr const char* usage_text =
 constexpr const char* help_summary =
     "Exit status: 0 picked, 1 refused (usage, missing list, bad input), 2 picked but the done list "
     "unreadable, the pick not recorded or copied, or the output lost. "
-    "LOTPICK_SEED=<number> fixes the draw.";
+    "LOTPICK_SEED=<number> fixes the draw. A name or destination holds at most 259 bytes: 259 ASCII "
+    "characters, 86 CJK ones in UTF-8, 129 in a double-byte code page.";
 
 using Part = platform::MessagePart;
 
@@ -59,8 +60,20 @@ void say(const Console& console, std::span<const Part> parts) {
         console.write_error = errno != 0 ? errno : EIO;
 }
 
-std::string too_long_reason(std::size_t length) {
-    return std::to_string(length) + " bytes, at most " + std::to_string(max_name_length);
+// A name's bytes per character depend on its encoding (1 for ASCII, 2 for
+// CJK in a double-byte code page, 3 in UTF-8), so what a user can count is
+// told beside them: the characters, unless the name was too long to keep,
+// and what would make it fit. A name from a list in UTF-8 that the ANSI code
+// page holds (Windows) fits there in fewer bytes.
+std::string too_long_reason(std::optional<std::string_view> name, std::uint64_t size, bool listed) {
+    std::string reason = std::to_string(size) + " bytes";
+    if (name) reason += " (" + std::to_string(platform::count_characters(*name)) + " characters)";
+    reason += ", at most " + std::to_string(max_name_length) + " bytes: use a shorter folder";
+    if (!listed) return reason + " or name";
+    const std::optional<std::size_t> ansi = name ? platform::ansi_length(*name) : std::nullopt;
+    if (ansi && *ansi <= max_name_length)
+        reason += ", or save the list in the ANSI code page, where it takes " + std::to_string(*ansi) + " bytes";
+    return reason;
 }
 
 // Output waits for a line end, as on a terminal; a message that ends a line
@@ -123,7 +136,7 @@ bool read_scan_path(const Console& console, ScanPath& path) {
 
 bool fits_name(std::string_view destination, const Console& console) {
     if (destination.size() <= max_name_length) return true;
-    report(console, "destination too long", destination, too_long_reason(destination.size()));
+    report(console, "destination too long", destination, too_long_reason(destination, destination.size(), false));
     return false;
 }
 
@@ -220,13 +233,16 @@ int pick_from_list(Run& run, ScannedList& scanned) {
     if (!failed_before && run.done.failure) pick = plan_draws(list, n, seed, run.done);
     if (pick.list_failure) return refuse_unreadable_list(run, *pick.list_failure);
     let_go_of_done_list(run);
+    // A name too long to be one is read again, whole, to be told in characters.
+    const std::optional<std::string> too_long =
+        pick.size > max_name_length ? whole_name(*scanned.list, pick.index) : std::nullopt;
     // Nothing may hold the list during the copy: the destination may be the
     // list itself, which the copy replaces like any other file.
     scanned.list.reset();
     print_redraws(run.console, seed, n, pick.redraws);
     if (pick.size > max_name_length) {
         report(run.console, "name too long in line " + std::to_string(pick.line) + " of", run.list_path,
-               too_long_reason(pick.size));
+               too_long_reason(too_long, pick.size, true));
         return refused;
     }
     const std::string target = derive_destination(run.destination, pick.name);

@@ -113,6 +113,15 @@ std::string join_name(std::string_view stem, NameReading stem_reading, std::stri
 // drive C; 0 elsewhere, where "C:" is a name like any other.
 std::size_t drive_length(std::string_view name);
 
+// How many characters `name` holds read by name_reading: code points, where
+// a byte is one only in ASCII and in a single-byte code page.
+std::size_t count_characters(std::string_view name);
+
+// The bytes `name`, read as UTF-8, takes in the ANSI code page on Windows,
+// when that code page holds every character of it; none elsewhere, and none
+// for a name in the ANSI code page already.
+std::optional<std::size_t> ansi_length(std::string_view name);
+
 // The done list of the current directory, the one name both loading and
 // appending use: "DoneList", or an older list spelled in another case.
 std::string done_list_path();

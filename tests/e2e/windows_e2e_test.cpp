@@ -162,6 +162,9 @@ TEST(LotpickOnWindows, AnswersASoleSlashQuestionMarkWithTheHelp) {
 // is a device or a directory.
 TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannotFit) {
     const std::string long_stem(252, 'w');
+    std::string long_utf8 = "dir\\";
+    for (int i = 0; i < 126; ++i) long_utf8 += "\xC3\xA9";
+    long_utf8 += ".txt";
     struct Case {
         std::string name;
         std::string destination;
@@ -169,6 +172,7 @@ TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannot
         std::string out;
         std::string err;
         std::string files;
+        Needs needs = Needs::any;
     } cases[] = {
         {"a", "NUL", 2, "1 files picked 0\na\n", "lotpick: cannot copy 'a' to 'NUL': not a regular file\n",
          "DoneList\na\ndir\nlist.txt\n"},
@@ -187,8 +191,14 @@ TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannot
          "a.txt\ndir\nlist.txt\n"},
         {"a.txt", "C:.", 1, "", "lotpick: destination names no file 'C:.': add a file name, as in 'C:.\\wallpaper'\n",
          "a.txt\ndir\nlist.txt\n"},
+        // 260 bytes in UTF-8, 134 in Windows-1252.
+        {long_utf8, "wall.bmp", 1, "",
+         "lotpick: name too long in line 1 of 'list.txt': 260 bytes (134 characters), at most 259 bytes: use a "
+         "shorter folder, or save the list in the ANSI code page, where it takes 134 bytes\n",
+         "dir\nlist.txt\n", Needs::ansi_1252},
     };
     for (const Case& c : cases) {
+        if (!holds(c.needs)) continue;
         test::ScratchDir scratch;
         write_file("list.txt", c.name + "\r\n");
         write_file(c.name, "content");

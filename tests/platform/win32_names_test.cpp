@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,35 @@ TEST(Win32Names, FindsASeparatorOrADotOnlyWhereItIsACharacterOfItsOwn) {
     for (const Case& c : cases) {
         const std::size_t expected = code_page == 1252 ? c.in_1252 : code_page == 932 ? c.in_932 : c.in_950;
         EXPECT_EQ(find_last_character(c.name, c.characters), expected) << c.name << " in " << code_page;
+    }
+}
+
+// What a message says of a name too long to be one: its characters, and
+// the bytes it would take in a list in the ANSI code page. E8 A1 A8 is
+// "\u8868" in UTF-8, and 97 5C 92 E8 95 5C "\u4e88\u5b9a\u8868" in 932.
+TEST(Win32Names, CountsANamesCharactersAndTheBytesItTakesInTheAnsiCodePage) {
+    constexpr std::optional<std::size_t> none;
+    struct Case {
+        std::string name;
+        std::size_t characters_in_1252, characters_in_932, characters_in_950;
+        std::optional<std::size_t> ansi_in_1252, ansi_in_932, ansi_in_950;
+    } cases[] = {
+        {"wall.jpg", 8, 8, 8, none, none, none},
+        {"caf\xC3\xA9.png", 8, 8, 8, 8, none, none},
+        {"\xE8\xA1\xA8\xE8\xA1\xA8.jpg", 6, 6, 6, none, 8, 8},
+        {"\x97\x5C\x92\xE8\x95\x5C", 6, 3, 3, none, none, none},
+        {"\xF0\x9F\x98\x80.png", 5, 5, 5, none, none, none},
+    };
+    const UINT code_page = GetACP();
+    if (code_page != 1252 && code_page != 932 && code_page != 950)
+        GTEST_SKIP() << "written for code pages 1252, 932 and 950, not " << code_page;
+    for (const Case& c : cases) {
+        const bool is_1252 = code_page == 1252;
+        const bool is_932 = code_page == 932;
+        EXPECT_EQ(count_characters(c.name),
+                  is_1252 ? c.characters_in_1252 : is_932 ? c.characters_in_932 : c.characters_in_950)
+            << c.name;
+        EXPECT_EQ(ansi_length(c.name), is_1252 ? c.ansi_in_1252 : is_932 ? c.ansi_in_932 : c.ansi_in_950) << c.name;
     }
 }
 

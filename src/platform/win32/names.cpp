@@ -203,4 +203,20 @@ std::size_t drive_length(std::string_view name) {
     return name.size() >= 2 && win32::is_ascii_letter(name[0]) && name[1] == ':' ? 2 : 0;
 }
 
+// A character beyond the basic plane is two UTF-16 units, one code point.
+std::size_t count_characters(std::string_view name) {
+    const std::wstring wide = win32::wide_name(name);
+    return static_cast<std::size_t>(
+        std::count_if(wide.begin(), wide.end(), [](wchar_t unit) { return unit < 0xDC00 || unit > 0xDFFF; }));
+}
+
+// Only an exact round trip counts: a look-alike names another file.
+std::optional<std::size_t> ansi_length(std::string_view name) {
+    if (!win32::is_utf8_name(name)) return std::nullopt;
+    const std::wstring wide = win32::wide_name(name);
+    const std::string narrow = win32::to_narrow(wide, win32::narrow_code_page());
+    if (narrow.empty() || win32::wide_text(narrow, win32::narrow_code_page()) != wide) return std::nullopt;
+    return narrow.size();
+}
+
 }  // namespace lotpick::platform
