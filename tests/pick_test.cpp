@@ -245,8 +245,6 @@ TEST(RunPick, RefusesNamesThatDoNotFitWithoutRecordingOrCopying) {
     const std::string long_name(300, 'n');
     std::string cjk_name;
     for (int i = 0; i < 90; ++i) cjk_name += "\xE8\xA1\xA8";
-    std::string accented;
-    for (int i = 0; i < 130; ++i) accented += "\xC3\xA9";
     const std::string in_line = "lotpick: name too long in line ";
     const std::string shorter_folder = " at most 259 bytes: use a shorter folder";
     struct Case {
@@ -268,9 +266,6 @@ TEST(RunPick, RefusesNamesThatDoNotFitWithoutRecordingOrCopying) {
         {"a.jpeg", std::string(255, 'w'),
          "lotpick: destination too long '" + std::string(255, 'w') + ".jpeg': 260 bytes (260 characters)," +
              shorter_folder + " or name\n"},
-        {"a.txt", accented,
-         "lotpick: destination too long '" + accented + "': 260 bytes (130 characters)," + shorter_folder +
-             " or name\n"},
     };
     for (const Case& c : cases) {
         test::ScratchDir scratch;
