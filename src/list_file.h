@@ -68,10 +68,8 @@ struct FoundNames {
 
 // The names that pick indexes select, by copy_line's rule, each read from the
 // stretch it lies in. Indexes that select one name, because they stand for one
-// line or land in the run of line breaks before it, share it. A name longer
-// than `keep` bytes keeps none.
-FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes,
-                     std::uint64_t keep = max_name_length);
+// line or land in the run of line breaks before it, share it.
+FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes);
 
 // Longer than any path a system takes (32767 UTF-16 units, 3 bytes each at
 // most in UTF-8): no name past it is a name.
