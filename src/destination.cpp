@@ -20,7 +20,10 @@ std::size_t last_component_start(std::string_view name) {
 }
 
 // The drive counts as a component of its own, so "C:." is "." on drive C.
+// A name that ends in none of the bytes these end in names a file at once.
 bool names_a_file(std::string_view destination) {
+    constexpr std::string_view folder_ends = "./\\:";
+    if (!destination.empty() && folder_ends.find(destination.back()) == std::string_view::npos) return true;
     const std::size_t start = std::max(last_component_start(destination), platform::drive_length(destination));
     const std::string_view last = destination.substr(start);
     return !last.empty() && last != "." && last != "..";

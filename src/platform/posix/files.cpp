@@ -202,7 +202,9 @@ std::size_t find_last_character(std::string_view name, std::string_view characte
 }
 
 std::string join_name(std::string_view stem, NameReading, std::string_view extension, NameReading) {
-    return std::string(stem).append(extension);
+    std::string joined(stem);
+    joined.append(extension);
+    return joined;
 }
 
 std::size_t drive_length(std::string_view) { return 0; }

@@ -194,9 +194,12 @@ std::size_t find_last_character(std::string_view name, std::string_view characte
 // need no reading.
 std::string join_name(std::string_view stem, NameReading stem_reading, std::string_view extension,
                       NameReading extension_reading) {
-    if (!win32::is_beyond_ascii(stem) && !win32::is_beyond_ascii(extension)) return std::string(stem).append(extension);
-    return win32::name_bytes(win32::wide_text(stem, stem_reading.code_page) +
-                             win32::wide_text(extension, extension_reading.code_page));
+    if (win32::is_beyond_ascii(stem) || win32::is_beyond_ascii(extension))
+        return win32::name_bytes(win32::wide_text(stem, stem_reading.code_page) +
+                                 win32::wide_text(extension, extension_reading.code_page));
+    std::string joined(stem);
+    joined.append(extension);
+    return joined;
 }
 
 std::size_t drive_length(std::string_view name) {
