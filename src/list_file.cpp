@@ -128,8 +128,9 @@ std::optional<Failure> window_at(Walk& walk, std::uint64_t at, std::uint64_t& re
 // The name at or after `at` by name_at's rule, `passed` line ends lying
 // before it, added to `found`: the line breaks before it are passed over
 // window by window, their line ends counted, and the name is measured the
-// same way; only a name that fits is kept.
-std::optional<Failure> name_from(Walk& walk, std::uint64_t at, std::uint64_t passed, FoundNames& found) {
+// same way; only a name of at most `keep` bytes is kept.
+std::optional<Failure> name_from(Walk& walk, std::uint64_t at, std::uint64_t passed, FoundNames& found,
+                                 std::uint64_t keep) {
     const std::uint64_t size = walk.list.source.size;
     const Window& window = walk.window;
     std::uint64_t reach = name_reach / 2;
@@ -148,12 +149,12 @@ std::optional<Failure> name_from(Walk& walk, std::uint64_t at, std::uint64_t pas
         if (std::optional<Failure> failure = window_at(walk, at, reach)) return failure;
         const std::size_t from = window.at(at);
         const std::size_t end = name_end(window.bytes, from);
-        if (name.size <= max_name_length) found.bytes.append(window.bytes.substr(from, end - from));
+        if (name.size <= keep) found.bytes.append(window.bytes.substr(from, end - from));
         name.size += end - from;
         at = window.offset(end);
         if (end < window.bytes.size()) break;
     }
-    if (name.size > max_name_length) found.bytes.resize(name.at);
+    if (name.size > keep) found.bytes.resize(name.at);
     return std::nullopt;
 }
 
@@ -167,9 +168,8 @@ std::vector<std::uint32_t> in_order(std::span<const std::int32_t> indexes) {
     return order;
 }
 
-}  // namespace
-
-FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes) {
+// copy_line, keeping the bytes of names of at most `keep` bytes.
+FoundNames find_names(const ListFile& list, std::span<const std::int32_t> indexes, std::uint64_t keep) {
     FoundNames found;
     found.selected.resize(indexes.size());
     Walk walk{list, {}, {}, 0};
@@ -181,11 +181,24 @@ FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes
         // onto that same name.
         if (found.names.empty() || line_start > walk.name_start) {
             const std::uint64_t passed = std::min(wanted, list.line_ends);
-            if ((found.failure = name_from(walk, line_start, passed, found))) return found;
+            if ((found.failure = name_from(walk, line_start, passed, found, keep))) return found;
         }
         found.selected[i] = static_cast<std::uint32_t>(found.names.size() - 1);
     }
     return found;
+}
+
+}  // namespace
+
+FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes) {
+    return find_names(list, indexes, max_name_length);
+}
+
+std::optional<std::string> whole_name(const ListFile& list, std::int32_t index) {
+    const std::int32_t indexes[] = {index};
+    const FoundNames found = find_names(list, indexes, longest_whole_name);
+    if (found.failure || found.names.front().size > longest_whole_name) return std::nullopt;
+    return found.bytes.substr(found.names.front().at);
 }
 
 ScannedList load_text_file(const std::string& path, const ListReading& reading) {

@@ -71,6 +71,15 @@ struct FoundNames {
 // line or land in the run of line breaks before it, share it.
 FoundNames copy_line(const ListFile& list, std::span<const std::int32_t> indexes);
 
+// Longer than any path a system takes (32767 UTF-16 units, 3 bytes each at
+// most in UTF-8): no name past it is a name.
+inline constexpr std::uint64_t longest_whole_name = std::uint64_t{3} * 32767;
+
+// The whole of the name that pick index `index` selects, however much longer
+// than a name it is, for what a message says of it; none when it is longer
+// than longest_whole_name, or cannot be read again.
+std::optional<std::string> whole_name(const ListFile& list, std::int32_t index);
+
 // The name index `i` of those asked about selects.
 inline const ListName& name_selected(const FoundNames& found, std::size_t i) {
     return found.names[found.selected[i]];

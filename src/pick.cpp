@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <limits>
 #include <string_view>
@@ -32,7 +33,8 @@ constexpr const char* usage_text =
 constexpr const char* help_summary =
     "Exit status: 0 picked, 1 refused (usage, missing list, bad input), 2 picked but the done list "
     "unreadable, the pick not recorded or copied, or the output lost. "
-    "LOTPICK_SEED=<number> fixes the draw.";
+    "LOTPICK_SEED=<number> fixes the draw. A name or destination holds at most 259 bytes: 259 ASCII "
+    "characters, 86 CJK ones in UTF-8, 129 in a double-byte code page.";
 
 using Part = platform::MessagePart;
 
@@ -58,8 +60,20 @@ void say(const Console& console, std::span<const Part> parts) {
         console.write_error = errno != 0 ? errno : EIO;
 }
 
-std::string too_long_reason(std::size_t length) {
-    return std::to_string(length) + " bytes, at most " + std::to_string(max_name_length);
+// A name's bytes per character depend on its encoding (1 for ASCII, 2 for
+// CJK in a double-byte code page, 3 in UTF-8), so what a user can count is
+// told beside them: the characters, unless the name was too long to keep,
+// and what would make it fit. A name from a list in UTF-8 that the ANSI code
+// page holds (Windows) fits there in fewer bytes.
+std::string too_long_reason(std::optional<std::string_view> name, std::uint64_t size, bool listed) {
+    std::string reason = std::to_string(size) + " bytes";
+    if (name) reason += " (" + std::to_string(platform::count_characters(*name)) + " characters)";
+    reason += ", at most " + std::to_string(max_name_length) + " bytes: use a shorter folder";
+    if (!listed) return reason + " or name";
+    const std::optional<std::size_t> ansi = name ? platform::ansi_length(*name) : std::nullopt;
+    if (ansi && *ansi <= max_name_length)
+        reason += ", or save the list in the ANSI code page, where it takes " + std::to_string(*ansi) + " bytes";
+    return reason;
 }
 
 // Output waits for a line end, as on a terminal; a message that ends a line
@@ -122,16 +136,21 @@ bool read_scan_path(const Console& console, ScanPath& path) {
 
 bool fits_name(std::string_view destination, const Console& console) {
     if (destination.size() <= max_name_length) return true;
-    report(console, "destination too long", destination, too_long_reason(destination.size()));
+    report(console, "destination too long", destination, too_long_reason(destination, destination.size(), false));
     return false;
 }
 
-// A destination that ends in a separator, or is empty, names a folder or
-// nothing: the copy would be a hidden file named by the extension alone.
-bool names_a_file(const std::string& destination, const Console& console) {
-    if (last_component_start(destination) < destination.size()) return true;
+// A destination that is empty, ends in a separator, or is a folder's own
+// name ("." or "..", or on Windows a drive alone) names no file: the copy
+// would be a hidden file named by the extension alone. The advice puts a
+// file in that folder.
+bool destination_names_a_file(const std::string& destination, const Console& console) {
+    if (names_a_file(destination)) return true;
+    const std::size_t last = last_component_start(destination);
+    const bool ends_a_folder = destination.empty() || last == destination.size();
+    const char slash = last > 0 ? destination[last - 1] : static_cast<char>(std::filesystem::path::preferred_separator);
     report(console, "destination names no file", destination,
-           "add a file name, as in '" + destination + "wallpaper'");
+           "add a file name, as in '" + destination + (ends_a_folder ? "" : std::string(1, slash)) + "wallpaper'");
     return false;
 }
 
@@ -214,13 +233,16 @@ int pick_from_list(Run& run, ScannedList& scanned) {
     if (!failed_before && run.done.failure) pick = plan_draws(list, n, seed, run.done);
     if (pick.list_failure) return refuse_unreadable_list(run, *pick.list_failure);
     let_go_of_done_list(run);
+    // A name too long to be one is read again, whole, to be told in characters.
+    const std::optional<std::string> too_long =
+        pick.size > max_name_length ? whole_name(*scanned.list, pick.index) : std::nullopt;
     // Nothing may hold the list during the copy: the destination may be the
     // list itself, which the copy replaces like any other file.
     scanned.list.reset();
     print_redraws(run.console, seed, n, pick.redraws);
     if (pick.size > max_name_length) {
         report(run.console, "name too long in line " + std::to_string(pick.line) + " of", run.list_path,
-               too_long_reason(pick.size));
+               too_long_reason(too_long, pick.size, true));
         return refused;
     }
     const std::string target = derive_destination(run.destination, pick.name);
@@ -264,7 +286,7 @@ int run_pick(std::span<const std::string> args, const Console& console) {
     for (const std::string& extra : args.subspan(3)) report(console, "ignoring extra argument", extra);
     Run run{console, args[1], args[2], std::nullopt, ScanPath::portable, {}, {}};
     if (!read_fixed_seed(console, run.fixed_seed) || !read_scan_path(console, run.scan) ||
-        !fits_name(args[2], console) || !names_a_file(args[2], console))
+        !fits_name(args[2], console) || !destination_names_a_file(args[2], console))
         return finish(console, refused);
     return finish(console, pick_and_copy(run));
 }

@@ -82,7 +82,7 @@ TEST(RunPick, AnswersHelpWithTheUsageTextAndOneSummaryLine) {
     ASSERT_FALSE(summary.empty());
     EXPECT_EQ(summary.find('\n'), summary.size() - 1) << summary;
     for (const char* mention : {"0 picked", "1 refused", "2 picked but", "unreadable", "not recorded or copied", "output lost",
-                                "LOTPICK_SEED"})
+                                "LOTPICK_SEED", "at most 259 bytes", "86 CJK ones in UTF-8"})
         EXPECT_NE(summary.find(mention), std::string::npos) << mention;
     EXPECT_EQ(test::list_dir(scratch.path()), "");
 }
@@ -238,21 +238,34 @@ TEST(RunPick, EmptyListPicksTheEmptyNameAndFailsItsCopy) {
     }
 }
 
+// A name is told in characters too, which its bytes are not in UTF-8: 90
+// CJK characters and ".jpg" take 274 bytes. A line past any path a system
+// takes is not read whole again to count them.
 TEST(RunPick, RefusesNamesThatDoNotFitWithoutRecordingOrCopying) {
     const std::string long_name(300, 'n');
+    std::string cjk_name;
+    for (int i = 0; i < 90; ++i) cjk_name += "\xE8\xA1\xA8";
+    const std::string in_line = "lotpick: name too long in line ";
+    const std::string shorter_folder = " at most 259 bytes: use a shorter folder";
     struct Case {
         std::string list;
         std::string destination;
         std::string err;
     } cases[] = {
-        {long_name, "wall.bmp", "lotpick: name too long in line 1 of 'list.txt': 300 bytes, at most 259\n"},
-        {std::string(260, 'n'), "wall.bmp", "lotpick: name too long in line 1 of 'list.txt': 260 bytes, at most 259\n"},
+        {long_name, "wall.bmp", in_line + "1 of 'list.txt': 300 bytes (300 characters)," + shorter_folder + "\n"},
+        {std::string(260, 'n'), "wall.bmp",
+         in_line + "1 of 'list.txt': 260 bytes (260 characters)," + shorter_folder + "\n"},
         {"\r\n" + long_name + "\r\n", "wall.bmp",
-         "lotpick: name too long in line 2 of 'list.txt': 300 bytes, at most 259\n"},
+         in_line + "2 of 'list.txt': 300 bytes (300 characters)," + shorter_folder + "\n"},
+        {cjk_name + ".jpg\r\n", "wall.bmp",
+         in_line + "1 of 'list.txt': 274 bytes (94 characters)," + shorter_folder + "\n"},
+        {std::string(98302, 'n'), "wall.bmp", in_line + "1 of 'list.txt': 98302 bytes," + shorter_folder + "\n"},
         {"a.txt", std::string(260, 'w'),
-         "lotpick: destination too long '" + std::string(260, 'w') + "': 260 bytes, at most 259\n"},
+         "lotpick: destination too long '" + std::string(260, 'w') + "': 260 bytes (260 characters)," + shorter_folder +
+             " or name\n"},
         {"a.jpeg", std::string(255, 'w'),
-         "lotpick: destination too long '" + std::string(255, 'w') + ".jpeg': 260 bytes, at most 259\n"},
+         "lotpick: destination too long '" + std::string(255, 'w') + ".jpeg': 260 bytes (260 characters)," +
+             shorter_folder + " or name\n"},
     };
     for (const Case& c : cases) {
         test::ScratchDir scratch;
@@ -441,7 +454,8 @@ TEST(RunPick, RefusesATooLongNameDrawnAfterARedraw) {
     const RunResult run = pick({"list.txt", "wall.bmp"}, std::to_string(seed));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Selecting new file " + std::to_string(first) + "\n");
-    EXPECT_EQ(run.err, "lotpick: name too long in line 2 of 'list.txt': 300 bytes, at most 259\n");
+    EXPECT_EQ(run.err, "lotpick: name too long in line 2 of 'list.txt': 300 bytes (300 characters), at most 259 bytes: "
+                       "use a shorter folder\n");
     EXPECT_EQ(read_file("DoneList"), "a.txt");
 }
 

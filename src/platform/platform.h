@@ -76,15 +76,51 @@ std::optional<Failure> exceeds_path_limit(const std::string& target);
 // survives any failure, an interrupted run included. A symbolic link target
 // has the file it names replaced. A target that is not a regular file once
 // its links are followed (a directory, a device, a FIFO), or whose links loop,
-// is never written. On Windows a source name that is not UTF-8 and names
-// no file in the ANSI code page, but one in the OEM code page, names that.
+// is never written. The source name is read by source_reading.
 std::optional<Failure> copy_file_atomically(const std::string& source, const std::string& target);
+
+// How a name's bytes stand for characters: on Windows the code page they are
+// read in; elsewhere a name is its bytes, and a reading says nothing.
+struct NameReading {
+    unsigned code_page = 0;
+};
+
+// The reading every name lotpick is handed gets: on Windows UTF-8 for a name
+// of well-formed UTF-8 beyond ASCII, else the ANSI code page.
+NameReading name_reading(std::string_view name);
+
+// The reading of a name the copy reads from, which copy_file_atomically
+// reads it by: where name_reading's names no file and another reading names
+// one (on Windows the ANSI code page after UTF-8, the OEM one after ANSI).
+NameReading source_reading(std::string_view name);
 
 // Where the last of the ASCII `characters` stands in `name` as a character
 // of its own, never as the second byte of another; npos when none does. On
-// Windows a name that is not UTF-8 is read a character at a time in the code
-// page its file is named in.
+// Windows a name is read a character at a time in the code page its reading
+// names, name_reading's when none is given.
 std::size_t find_last_character(std::string_view name, std::string_view characters);
+std::size_t find_last_character(std::string_view name, std::string_view characters, NameReading reading);
+
+// The name made of the characters of `stem`, read by `stem_reading`, and
+// then those of `extension`, read by `extension_reading`, in bytes that
+// name_reading reads back as those characters. Two names in one encoding,
+// and every pair on POSIX, join byte for byte.
+std::string join_name(std::string_view stem, NameReading stem_reading, std::string_view extension,
+                      NameReading extension_reading);
+
+// How many of the bytes `name` begins with name a drive and nothing more:
+// 2 for "C:" on Windows, where "C:wall" is wall in the current folder of
+// drive C; 0 elsewhere, where "C:" is a name like any other.
+std::size_t drive_length(std::string_view name);
+
+// How many characters `name` holds read by name_reading: code points, where
+// a byte is one only in ASCII and in a single-byte code page.
+std::size_t count_characters(std::string_view name);
+
+// The bytes `name`, read as UTF-8, takes in the ANSI code page on Windows,
+// when that code page holds every character of it; none elsewhere, and none
+// for a name in the ANSI code page already.
+std::optional<std::size_t> ansi_length(std::string_view name);
 
 // The done list of the current directory, the one name both loading and
 // appending use: "DoneList", or an older list spelled in another case.

@@ -59,7 +59,8 @@ TEST(Lotpick, HelpAndVersionAnswerAloneWithStatusZero) {
                                          "and copies it to destination\nExit status: 0 picked, 1 refused (usage, "
                                          "missing list, bad input), 2 picked but the done list unreadable, the pick "
                                          "not recorded or copied, or the output lost. LOTPICK_SEED=<number> fixes "
-                                         "the draw.\n"))
+                                         "the draw. A name or destination holds at most 259 bytes: 259 ASCII "
+                                         "characters, 86 CJK ones in UTF-8, 129 in a double-byte code page.\n"))
             << question;
         EXPECT_EQ(help.err, "") << question;
     }

@@ -334,9 +334,13 @@ TEST(Faults, AListThatCannotBeUsedIsRefusedBeforeAnythingIsWritten) {
          "1", true, std::nullopt, 1, "File: list.txt not found",
          "lotpick: cannot read list 'list.txt': Permission denied\n", old_done},
         {"a 300-byte line", long_line + "\r\n", nullptr, {"list.txt", "wall.bmp"}, "1", false, std::nullopt, 1, "",
-         "lotpick: name too long in line 1 of 'list.txt': 300 bytes, at most 259\n", old_done},
+         "lotpick: name too long in line 1 of 'list.txt': 300 bytes (300 characters), at most 259 bytes: use a "
+         "shorter folder\n",
+         old_done},
         {"garbage without a line end", garbage, nullptr, {"list.txt", "wall.bmp"}, "1", false, std::nullopt, 1, "",
-         "lotpick: name too long in line 1 of 'list.txt': 4096 bytes, at most 259\n", old_done},
+         "lotpick: name too long in line 1 of 'list.txt': 4096 bytes (4096 characters), at most 259 bytes: use a "
+         "shorter folder\n",
+         old_done},
         {"a file name longer than the file system takes", "a.txt\r\n", nullptr,
          {"list.txt", std::string(252, 'w') + ".bmp"}, "1", false, std::nullopt, 1, "",
          "lotpick: destination too long '" + std::string(252, 'w') +
@@ -351,6 +355,14 @@ TEST(Faults, AListThatCannotBeUsedIsRefusedBeforeAnythingIsWritten) {
          old_done},
         {"an empty destination", "a.txt\r\n", nullptr, {"list.txt", ""}, "1", false, std::nullopt, 1, "",
          "lotpick: destination names no file '': add a file name, as in 'wallpaper'\n", old_done},
+        // Else the copy would be a hidden "..txt" in the folder these name.
+        {"the current folder", "a.txt\r\n", nullptr, {"list.txt", "."}, "1", false, std::nullopt, 1, "",
+         "lotpick: destination names no file '.': add a file name, as in './wallpaper'\n", old_done},
+        {"the parent folder", "a.txt\r\n", nullptr, {"list.txt", ".."}, "1", false, std::nullopt, 1, "",
+         "lotpick: destination names no file '..': add a file name, as in '../wallpaper'\n", old_done},
+        {"a folder's parent", "a.txt\r\n", [] { fs::create_directory("pics"); }, {"list.txt", "pics/.."}, "1", false,
+         std::nullopt, 1, "",
+         "lotpick: destination names no file 'pics/..': add a file name, as in 'pics/../wallpaper'\n", old_done},
     };
     for (const Fault& fault : faults) check_fault(fault);
 }

@@ -54,7 +54,8 @@ TEST(LotpickOnPosix, WritesEachOutputLineBeforeTheDiagnosticsThatFollowIt) {
         {"a.txt\r\nb.txt\r\nc.txt\r\n", "a.txt",
          "Selecting new file 0\n3 files picked 2\nb.txt\nlotpick: cannot copy 'b.txt' to 'wall.txt': "},
         {"a.txt\r\n\r\n" + std::string(300, 'n') + "\r\n", "a.txt",
-         "Selecting new file 0\nlotpick: name too long in line 3 of 'list.txt': 300 bytes, at most 259\n"},
+         "Selecting new file 0\nlotpick: name too long in line 3 of 'list.txt': 300 bytes (300 characters), at "
+         "most 259 bytes: use a shorter folder\n"},
     };
     for (const auto& c : cases) {
         test::ScratchDir scratch;

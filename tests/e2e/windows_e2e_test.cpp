@@ -99,6 +99,18 @@ TEST(LotpickOnWindows, PicksRecordsAndCopiesNamesInUtf8TheAnsiAndTheOemCodePage)
          Needs::ansi_932},
         {"list.txt", "", "a.jpg", "a.jpg", "\xA6\xA8\xA5\x5C.bmp", u8"\u6210\u529f.jpg", {}, Needs::ansi_950},
         {"list.txt", "", "\xA6\xA8\xA5\x5C.jpg", u8"\u6210\u529f.jpg", "wall.bmp", "wall.jpg", {}, Needs::ansi_950},
+        // A destination and a pick in two encodings join as characters: the
+        // extension \u00f1 in UTF-8 and in 1252, \u8868 in UTF-8 and in 932.
+        {"list.txt", "", "x.p\xC3\xB1g", u8"x.p\u00f1g", "caf\xE9.bmp", u8"caf\u00e9.p\u00f1g", {}, Needs::ansi_1252},
+        {"list.txt", "", "x.p\xF1g", u8"x.p\u00f1g", "\xE5\xA3\x81\xE7\xB4\x99.bmp", u8"\u58c1\u7d19.p\u00f1g", {},
+         Needs::ansi_1252},
+        {"list.txt", "", "x.\xE8\xA1\xA8", u8"x.\u8868", "\x97\x5C\x92\xE8\x95\x5C.bmp", u8"\u4e88\u5b9a\u8868.\u8868",
+         {}, Needs::ansi_932},
+        {"list.txt", "", "x.\x95\x5C", u8"x.\u8868", "\xC5\x81\xC3\xB3" "d\xC5\xBA.bmp", u8"\u0141\u00f3d\u017a.\u8868",
+         {}, Needs::ansi_932},
+        // A name in 932 whose bytes are well-formed UTF-8 too, which read so
+        // names no file: \uff83\u30bd, whose 5C is no '\', is UTF-8 \u00c3 and '\'.
+        {"list.txt", "", "\xC3\x83\x5C.jpg", u8"\uff83\u30bd.jpg", "wall.bmp", "wall.jpg", {}, Needs::ansi_932},
     };
     bool skipped = false;
     for (Case& c : cases) {
@@ -146,6 +158,9 @@ TEST(LotpickOnWindows, AnswersASoleSlashQuestionMarkWithTheHelp) {
 // is a device or a directory.
 TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannotFit) {
     const std::string long_stem(252, 'w');
+    std::string long_utf8 = "dir\\";
+    for (int i = 0; i < 126; ++i) long_utf8 += "\xC3\xA9";
+    long_utf8 += ".txt";
     struct Case {
         std::string name;
         std::string destination;
@@ -153,6 +168,7 @@ TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannot
         std::string out;
         std::string err;
         std::string files;
+        Needs needs = Needs::any;
     } cases[] = {
         {"a", "NUL", 2, "1 files picked 0\na\n", "lotpick: cannot copy 'a' to 'NUL': not a regular file\n",
          "DoneList\na\ndir\nlist.txt\n"},
@@ -165,8 +181,20 @@ TEST(LotpickOnWindows, NeverReplacesADeviceOrADirectoryNorRecordsACopyThatCannot
          "a.txt\ndir\nlist.txt\n"},
         {"a.txt", "dir/", 1, "", "lotpick: destination names no file 'dir/': add a file name, as in 'dir/wallpaper'\n",
          "a.txt\ndir\nlist.txt\n"},
+        {"a.txt", ".", 1, "", "lotpick: destination names no file '.': add a file name, as in '.\\wallpaper'\n",
+         "a.txt\ndir\nlist.txt\n"},
+        {"a.txt", "C:", 1, "", "lotpick: destination names no file 'C:': add a file name, as in 'C:\\wallpaper'\n",
+         "a.txt\ndir\nlist.txt\n"},
+        {"a.txt", "C:.", 1, "", "lotpick: destination names no file 'C:.': add a file name, as in 'C:.\\wallpaper'\n",
+         "a.txt\ndir\nlist.txt\n"},
+        // 260 bytes in UTF-8, 134 in Windows-1252.
+        {long_utf8, "wall.bmp", 1, "",
+         "lotpick: name too long in line 1 of 'list.txt': 260 bytes (134 characters), at most 259 bytes: use a "
+         "shorter folder, or save the list in the ANSI code page, where it takes 134 bytes\n",
+         "dir\nlist.txt\n", Needs::ansi_1252},
     };
     for (const Case& c : cases) {
+        if (!holds(c.needs)) continue;
         test::ScratchDir scratch;
         write_file("list.txt", c.name + "\r\n");
         write_file(c.name, "content");

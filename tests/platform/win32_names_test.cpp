@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,34 @@ TEST(Win32Names, FindsASeparatorOrADotOnlyWhereItIsACharacterOfItsOwn) {
     }
 }
 
+// What a message says of a name too long to be one: its characters, and
+// the bytes it would take in a list in the ANSI code page. E8 A1 A8 is
+// "\u8868" in UTF-8, and 97 5C 92 E8 95 5C "\u4e88\u5b9a\u8868" in 932.
+TEST(Win32Names, CountsANamesCharactersAndTheBytesItTakesInTheAnsiCodePage) {
+    constexpr std::optional<std::size_t> none;
+    struct Case {
+        std::string name;
+        std::size_t characters_in_1252, characters_in_932, characters_in_950;
+        std::optional<std::size_t> ansi_in_1252, ansi_in_932, ansi_in_950;
+    } cases[] = {
+        {"caf\xC3\xA9.png", 8, 8, 8, 8, none, none},
+        {"\xE8\xA1\xA8\xE8\xA1\xA8.jpg", 6, 6, 6, none, 8, 8},
+        {"\x97\x5C\x92\xE8\x95\x5C", 6, 3, 3, none, none, none},
+        {"\xF0\x9F\x98\x80.png", 5, 5, 5, none, none, none},
+    };
+    const UINT code_page = GetACP();
+    if (code_page != 1252 && code_page != 932 && code_page != 950)
+        GTEST_SKIP() << "written for code pages 1252, 932 and 950, not " << code_page;
+    for (const Case& c : cases) {
+        const bool is_1252 = code_page == 1252;
+        const bool is_932 = code_page == 932;
+        EXPECT_EQ(count_characters(c.name),
+                  is_1252 ? c.characters_in_1252 : is_932 ? c.characters_in_932 : c.characters_in_950)
+            << c.name;
+        EXPECT_EQ(ansi_length(c.name), is_1252 ? c.ansi_in_1252 : is_932 ? c.ansi_in_932 : c.ansi_in_950) << c.name;
+    }
+}
+
 std::wstring current_directory() {
     std::wstring directory(GetCurrentDirectoryW(0, nullptr), L'\0');
     directory.resize(GetCurrentDirectoryW(static_cast<DWORD>(directory.size()), directory.data()));
@@ -135,7 +164,8 @@ TEST(Win32Names, HandsTheSystemAbsolutePrefixedPathsButLeavesDevicesAlone) {
 
 // caf\x82.jpg is what cmd's `dir /b` writes in code page 850 or 437 for
 // caf\u00e9.jpg, and Windows-1252 reads as caf\u201a.jpg. That the OEM reading
-// is taken when the ANSI one names no file, the end-to-end runs show.
+// is taken when the ANSI one names no file, the end-to-end runs show; so
+// they do that the ANSI reading is taken when the UTF-8 one names no file.
 TEST(Win32Names, ReadsAListNameInTheOemCodePageOnlyWhenTheAnsiReadingNamesNoFile) {
     if (GetACP() != 1252 || (GetOEMCP() != 850 && GetOEMCP() != 437))
         GTEST_SKIP() << "written for Windows-1252 and OEM 850 or 437, not " << GetACP() << " and " << GetOEMCP();
@@ -148,6 +178,7 @@ TEST(Win32Names, ReadsAListNameInTheOemCodePageOnlyWhenTheAnsiReadingNamesNoFile
     } cases[] = {
         {"caf\x82.jpg", {L"caf\u201a.jpg", L"caf\u00e9.jpg"}, L"caf\u201a.jpg"},
         {"caf\xC3\xA9.jpg", {L"caf" + oem_reading_of_utf8 + L".jpg"}, L"caf\u00e9.jpg"},
+        {"caf\xC3\xA9.jpg", {L"caf\u00c3\u00a9.jpg", L"caf" + oem_reading_of_utf8 + L".jpg"}, L"caf\u00c3\u00a9.jpg"},
     };
     for (const Case& c : cases) {
         test::ScratchDir scratch;

@@ -187,10 +187,49 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
     }
 }
 
-// Every byte is a character of its own here.
+// A name is its bytes here: the kernel reads no encoding into it, so no
+// reading changes where a character stands or how two names join.
+NameReading name_reading(std::string_view) { return {}; }
+
+NameReading source_reading(std::string_view) { return {}; }
+
 std::size_t find_last_character(std::string_view name, std::string_view characters) {
     return name.find_last_of(characters);
 }
+
+std::size_t find_last_character(std::string_view name, std::string_view characters, NameReading) {
+    return name.find_last_of(characters);
+}
+
+std::string join_name(std::string_view stem, NameReading, std::string_view extension, NameReading) {
+    std::string joined(stem);
+    joined.append(extension);
+    return joined;
+}
+
+std::size_t drive_length(std::string_view) { return 0; }
+
+// What a terminal shows: a name that reads as UTF-8, as names here almost
+// always are, is counted in code points; any other (Latin-1, say) is one
+// character a byte.
+std::size_t count_characters(std::string_view name) {
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < name.size(); ++characters) {
+        const auto lead = static_cast<unsigned char>(name[at]);
+        const std::size_t length = lead < 0x80                  ? 1
+                                   : lead < 0xC2 || lead > 0xF4 ? 0
+                                   : lead < 0xE0                ? 2
+                                   : lead < 0xF0                ? 3
+                                                                : 4;
+        if (length == 0 || length > name.size() - at) return name.size();
+        for (std::size_t next = at + 1; next < at + length; ++next)
+            if ((static_cast<unsigned char>(name[next]) & 0xC0) != 0x80) return name.size();
+        at += length;
+    }
+    return characters;
+}
+
+std::optional<std::size_t> ansi_length(std::string_view) { return std::nullopt; }
 
 std::string done_list_path() {
     // The name the done list has always been appended to, then the one it has

@@ -51,6 +51,19 @@ std::string to_narrow(std::wstring_view wide, UINT code_page) {
 
 bool is_ascii_letter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
+bool is_beyond_ascii(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+}
+
+// The bytes of `wide` that wide_name reads back as it: in the ANSI code page
+// when that holds it exactly, as a console would have delivered it; else in
+// UTF-8. Never a best-fit look-alike of it.
+std::string name_bytes(const std::wstring& wide) {
+    const std::string narrow = to_narrow(wide, narrow_code_page());
+    if (wide_name(narrow) == wide) return narrow;
+    return to_narrow(wide, CP_UTF8);
+}
+
 // \\.\C:\pics\a.jpg is a file on drive C written with the device prefix;
 // \\.\C: alone is the volume itself, which stays a device.
 bool is_drive_path_behind_device_prefix(std::wstring_view path) {
@@ -84,8 +97,7 @@ bool is_missing(const std::wstring& path) {
 // formed, rules out what the Unicode standard does: overlong forms,
 // surrogates and code points past U+10FFFF.
 bool is_utf8_name(std::string_view name) {
-    const bool beyond_ascii = std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; });
-    return beyond_ascii && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(),
+    return is_beyond_ascii(name) && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(),
                                                static_cast<int>(name.size()), nullptr, 0) > 0;
 }
 
@@ -99,9 +111,11 @@ std::wstring wide_text(std::string_view text, unsigned code_page) {
     return wide;
 }
 
+unsigned name_code_page(std::string_view name) { return is_utf8_name(name) ? CP_UTF8 : narrow_code_page(); }
+
 std::wstring wide_name(std::string_view name) {
     name = name.substr(0, name.find('\0'));
-    return wide_text(name, is_utf8_name(name) ? CP_UTF8 : narrow_code_page());
+    return wide_text(name, name_code_page(name));
 }
 
 // Why the prefix: a name may hold 259 bytes, and so may the destination, but
@@ -113,13 +127,24 @@ std::wstring system_path(std::string_view name) { return prefixed_path(wide_name
 
 // cmd writes `dir /b > list.txt` in the console's OEM code page, so a list
 // made that way spells café.jpg as caf\x82.jpg, which the ANSI code page
-// reads as "caf‚.jpg". The ANSI reading comes first, and stays whenever its
-// file is there, so no list that works today picks another file.
+// reads as "caf‚.jpg". And a name in the ANSI code page can be well-formed
+// UTF-8 by chance: Shift-JIS ﾐｸ.jpg is D0 B8 2E..., UTF-8 и.jpg. The name
+// rule's reading comes first, and stays whenever its file is there, so no
+// list that works today picks another file; ASCII reads alike in all. One
+// step back only: a UTF-8 name is never read in the OEM code page.
+unsigned source_code_page(std::string_view name) {
+    name = name.substr(0, name.find('\0'));
+    const UINT named = name_code_page(name);
+    if (!is_beyond_ascii(name)) return named;
+    const std::wstring first = prefixed_path(wide_text(name, named));
+    if (first.empty() || is_device_path(first) || !is_missing(first)) return named;
+    const UINT other = named == CP_UTF8 ? narrow_code_page() : CP_OEMCP;
+    const std::wstring path = prefixed_path(wide_text(name, other));
+    return !path.empty() && path != first && !is_missing(path) ? other : named;
+}
+
 std::wstring source_path(std::string_view name) {
-    const std::wstring ansi = system_path(name);
-    if (ansi.empty() || is_device_path(ansi) || is_utf8_name(name) || !is_missing(ansi)) return ansi;
-    const std::wstring oem = prefixed_path(wide_text(name.substr(0, name.find('\0')), CP_OEMCP));
-    return oem != ansi && !is_missing(oem) ? oem : ansi;
+    return prefixed_path(wide_text(name.substr(0, name.find('\0')), source_code_page(name)));
 }
 
 std::string utf8_text(std::wstring_view wide) { return to_narrow(wide, CP_UTF8); }
@@ -130,12 +155,7 @@ std::string utf8_text(std::wstring_view wide) { return to_narrow(wide, CP_UTF8);
 // "Ã©", which in Windows-1252 is the bytes of "é" in UTF-8, so an argument
 // "Ã©.bmp" keeps its UTF-8 bytes, which name its own file. Where the ANSI
 // code page is UTF-8 itself, the bytes read back are the UTF-8 ones.
-std::string argument_bytes(std::string_view utf8) {
-    const std::wstring wide = wide_text(utf8, CP_UTF8);
-    const std::string narrow = to_narrow(wide, narrow_code_page());
-    if (wide_name(narrow) == wide) return narrow;
-    return std::string(utf8);
-}
+std::string argument_bytes(std::string_view utf8) { return name_bytes(wide_text(utf8, CP_UTF8)); }
 
 bool is_device_path(std::wstring_view path) { return path.starts_with(LR"(\\.\)"); }
 
@@ -149,9 +169,17 @@ namespace lotpick::platform {
 // CharNextExA walks it; every lead byte is above 0x7F, so ASCII bytes cost no
 // call. A UTF-8 name needs no walk: none of its multi-byte characters holds a
 // byte below 0x80.
+NameReading name_reading(std::string_view name) { return {win32::name_code_page(name)}; }
+
+NameReading source_reading(std::string_view name) { return {win32::source_code_page(name)}; }
+
 std::size_t find_last_character(std::string_view name, std::string_view characters) {
-    if (win32::is_utf8_name(name)) return name.find_last_of(characters);
-    const UINT code_page = win32::narrow_code_page();
+    return find_last_character(name, characters, name_reading(name));
+}
+
+std::size_t find_last_character(std::string_view name, std::string_view characters, NameReading reading) {
+    if (reading.code_page == CP_UTF8) return name.find_last_of(characters);
+    const UINT code_page = reading.code_page;
     std::size_t found = std::string_view::npos;
     for (std::size_t at = 0; at < name.size(); ++at) {
         const auto byte = static_cast<unsigned char>(name[at]);
@@ -159,6 +187,39 @@ std::size_t find_last_character(std::string_view name, std::string_view characte
         else if (byte > 0x7F && IsDBCSLeadByteEx(code_page, byte)) ++at;
     }
     return found;
+}
+
+// Each part in the code page it was read in, joined as UTF-16: UTF-8 bytes
+// after ANSI ones would read as neither. Two ASCII parts, the usual case,
+// need no reading.
+std::string join_name(std::string_view stem, NameReading stem_reading, std::string_view extension,
+                      NameReading extension_reading) {
+    if (win32::is_beyond_ascii(stem) || win32::is_beyond_ascii(extension))
+        return win32::name_bytes(win32::wide_text(stem, stem_reading.code_page) +
+                                 win32::wide_text(extension, extension_reading.code_page));
+    std::string joined(stem);
+    joined.append(extension);
+    return joined;
+}
+
+std::size_t drive_length(std::string_view name) {
+    return name.size() >= 2 && win32::is_ascii_letter(name[0]) && name[1] == ':' ? 2 : 0;
+}
+
+// A character beyond the basic plane is two UTF-16 units, one code point.
+std::size_t count_characters(std::string_view name) {
+    const std::wstring wide = win32::wide_name(name);
+    return static_cast<std::size_t>(
+        std::count_if(wide.begin(), wide.end(), [](wchar_t unit) { return unit < 0xDC00 || unit > 0xDFFF; }));
+}
+
+// Only an exact round trip counts: a look-alike names another file.
+std::optional<std::size_t> ansi_length(std::string_view name) {
+    if (!win32::is_utf8_name(name)) return std::nullopt;
+    const std::wstring wide = win32::wide_name(name);
+    const std::string narrow = win32::to_narrow(wide, win32::narrow_code_page());
+    if (narrow.empty() || win32::wide_text(narrow, win32::narrow_code_page()) != wide) return std::nullopt;
+    return narrow.size();
 }
 
 }  // namespace lotpick::platform

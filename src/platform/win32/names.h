@@ -13,6 +13,9 @@ namespace lotpick::platform::win32 {
 // above 127. Every other name is in the ANSI code page.
 bool is_utf8_name(std::string_view name);
 
+// The code page `name` is read in by the rule above: CP_UTF8 or the ANSI one.
+unsigned name_code_page(std::string_view name);
+
 // `text` in `code_page` in UTF-16.
 std::wstring wide_text(std::string_view text, unsigned code_page);
 
@@ -30,10 +33,13 @@ std::wstring wide_name(std::string_view name);
 // fails as it always did.
 std::wstring system_path(std::string_view name);
 
-// The system_path of a name the copy reads from. A name that is not UTF-8,
-// whose file is missing read in the ANSI code page but there read in the OEM
-// code page (the console's, which `dir /b > list.txt` writes in), names that
-// OEM file.
+// The code page a name the copy reads from is read in: name_code_page's,
+// unless that names no file and the next one does: after UTF-8 the ANSI code
+// page, after the ANSI code page the OEM one (the console's, which
+// `dir /b > list.txt` writes in).
+unsigned source_code_page(std::string_view name);
+
+// The system_path of a name the copy reads from, read in source_code_page.
 std::wstring source_path(std::string_view name);
 
 // Text from a wide call in UTF-8. A lone surrogate, which no Unicode text
