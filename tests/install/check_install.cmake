@@ -50,7 +50,7 @@ function(check_install root prefix)
     set(doc ${base}/share/doc/lotpick)
     set(expected ${base}/bin/lotpick ${doc}/README.md ${doc}/CHANGELOG.md ${doc}/LICENSE ${doc}/docs/performance.md ${doc}/docs/performance.png
         ${doc}/docs/rotation.md ${doc}/docs/rotation.png ${doc}/examples/schedule/crontab.txt
-        ${doc}/examples/schedule/lotpick-wallpaper ${doc}/examples/schedule/lotpick-wallpaper.cmd
+        ${doc}/examples/schedule/lotpick-wallpaper
         ${doc}/examples/schedule/lotpick-wallpaper.cpp ${doc}/examples/schedule/lotpick-wallpaper.plist
         ${doc}/examples/schedule/lotpick-wallpaper.service
         ${doc}/examples/schedule/lotpick-wallpaper.timer ${base}/share/man/man1/lotpick.1)
