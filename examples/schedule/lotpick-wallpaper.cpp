@@ -25,6 +25,7 @@
 // "%" in a name and whole code pages (936, 949, 950) defeated the script.
 // Here every name is UTF-16.
 
+#include <algorithm>
 #include <cwchar>
 #include <fstream>
 #include <memory>

@@ -1,13 +1,14 @@
 #!/bin/bash
-# Runs of lotpick.exe whose standard output and error are a console: under
-# `script`, Wine gives a program a console of its own and shows it on the
-# terminal in UTF-8, so what the console shows can be compared with what was
-# typed. Wine's console reads bytes in the ANSI code page, 1252 here, so a
-# UTF-8 name written as bytes shows as other characters; a Windows console
-# reads them in the OEM code page, where a name in 1252 does too. Each run's
-# status, what the console showed, the done list and the files left are
-# checked. Under another ANSI CODE_PAGE only the rows that hold in every one
-# run: the others expect names in 1252, or the system's wording in English.
+# Runs of lotpick.exe, and of the daily job lotpick-wallpaper.exe, whose
+# standard output and error are a console: under `script`, Wine gives a
+# program a console of its own and shows it on the terminal in UTF-8, so what
+# the console shows can be compared with what was typed. Wine's console reads
+# bytes in the ANSI code page, 1252 here, so a UTF-8 name written as bytes
+# shows as other characters; a Windows console reads them in the OEM code
+# page, where a name in 1252 does too. Each run's status, what the console
+# showed, the done list and the files left are checked. Under another ANSI
+# CODE_PAGE only the rows that hold in every one run: the others expect names
+# in 1252, or the system's wording in English.
 #
 # WINEPREFIX=... windows_console_test.sh WINE LOTPICK_EXE WALLPAPER_EXE SCRATCH [CODE_PAGE]
 set -euo pipefail
