@@ -39,18 +39,18 @@ std::wstring console_text(std::span<const MessagePart> parts) {
 }
 
 // Into a file or a pipe a name goes in its own bytes, which a script reading
-// the output matches. The rest of a line is then put in the encoding of its
-// names: the system's wording comes in the ANSI code page, and beside a UTF-8
-// name it becomes UTF-8 (as does a name in the ANSI code page beside one), so
-// that no line mixes two encodings.
+// the output matches, and the rest of its line in the same encoding, so that
+// no line mixes two: the system's wording comes in the ANSI code page, and
+// beside a UTF-8 name it becomes UTF-8. So does a name in the ANSI code page
+// in the rare line that holds one of each.
 std::string file_text(std::span<const MessagePart> parts) {
-    const bool utf8 = std::any_of(parts.begin(), parts.end(), [](const MessagePart& part) {
-        return part.is_name && win32::is_utf8_name(part.text);
-    });
+    const auto is_utf8 = [](const MessagePart& part) { return part.is_name && win32::is_utf8_name(part.text); };
+    const bool utf8 = std::any_of(parts.begin(), parts.end(), is_utf8);
     std::string message;
     for (const MessagePart& part : parts) {
-        if (!utf8 || (part.is_name && win32::is_utf8_name(part.text))) message.append(part.text);
-        else message += win32::utf8_text(part.is_name ? win32::wide_name(part.text) : win32::wide_text(part.text, CP_ACP));
+        if (!utf8 || is_utf8(part)) message.append(part.text);
+        else if (part.is_name) message += win32::utf8_text(win32::wide_name(part.text));
+        else message += win32::utf8_text(win32::wide_text(part.text, CP_ACP));
     }
     return message;
 }
