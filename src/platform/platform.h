@@ -149,10 +149,13 @@ struct MessagePart {
 };
 
 // Writes a message's parts to `stream` in one write. Into a file or a pipe
-// their bytes go as they are. A Windows console, which would read them in its
-// own code page, is shown the characters they stand for: a name read as its
-// file is named, other text in the ANSI code page the system's wording comes
-// in. False when the write failed.
+// names go in their bytes, and a message is in one encoding: on Windows the
+// system's wording beside a UTF-8 name is made UTF-8, and a message to
+// standard error goes out at once, before what standard output still holds.
+// A Windows console, which would read them in its own code page, is shown
+// the characters they stand for: a name read as its file is named, other
+// text in the ANSI code page the system's wording comes in. False when the
+// write failed.
 bool write_message(std::FILE* stream, std::span<const MessagePart> parts);
 
 // While it lives, this thread holds the lock of `stream`, taken once for a

@@ -1,9 +1,10 @@
 // End-to-end runs of lotpick.exe that only Windows makes: names in UTF-8, in
 // the ANSI and in the OEM code page, destinations that are devices or
-// directories, runs at once onto one destination, and Ctrl-C in the middle of
-// a copy. The rows in Windows-1252 assume that ANSI code page, Wine's for an
-// English or C locale, those in 932 and 950 a Japanese or Taiwanese one, and
-// the OEM rows code page 437 or 850; under others they are skipped and say so.
+// directories, runs at once onto one destination, a log of both outputs, and
+// Ctrl-C in the middle of a copy. The rows in Windows-1252 assume that ANSI
+// code page, Wine's for an English or C locale, those in 932 and 950 a
+// Japanese or Taiwanese one, and the OEM rows code page 437 or 850; under
+// others they are skipped and say so.
 
 #include "support/file_hold.h"
 #include "support/process.h"
@@ -12,11 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <windows.h>
@@ -252,24 +255,63 @@ TEST(LotpickOnWindows, TwentyRunsAtOnceOntoOneDestinationAllSucceedWithAWholeCop
     EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nlist.txt\npics\nshared.txt\n");
 }
 
-// lotpick in a console of its own, the only one Ctrl-C pressed there reaches,
-// with standard output and error going to `output`.
-PROCESS_INFORMATION start_in_own_console(const std::string& args, const std::string& output) {
+// lotpick with standard output and error both going to `output`, as
+// `> log.txt 2>&1` sends them; with CREATE_NEW_CONSOLE in a console of its
+// own, the only one Ctrl-C pressed there reaches.
+PROCESS_INFORMATION start_into_one_file(const std::wstring& args, const std::string& output, DWORD flags) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     const HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = out;
     startup.hStdError = out;
-    std::string line = '"' + test::lotpick_binary() + "\" " + args;
+    std::wstring line = L'"' + fs::path(test::lotpick_binary()).wstring() + L"\" " + args;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
-                        &process))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &process))
         process.hProcess = nullptr;
     CloseHandle(out);
     return process;
+}
+
+// The system's wording of `error` in `code_page`, as lotpick ends a message.
+std::string system_wording(DWORD error, UINT code_page) {
+    wchar_t text[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  text, 512, nullptr);
+    while (length > 0 && std::wcschr(L"\r\n. ", text[length - 1]) != nullptr) --length;
+    std::string narrow(length * 4, '\0');
+    narrow.resize(static_cast<std::size_t>(WideCharToMultiByte(code_page, 0, text, static_cast<int>(length),
+                                                               narrow.data(), static_cast<int>(narrow.size()),
+                                                               nullptr, nullptr)));
+    return narrow;
+}
+
+// In a log the diagnostic comes first and whole, then "File: ... not found",
+// as on a console, and each line is in one encoding: the system's wording
+// beside a UTF-8 name (a Thai one, outside every ANSI code page) in UTF-8.
+// The wording is the locale's: in English it is ASCII, so only the CodePage
+// runs, whose wording is not, can tell a line that mixes two encodings.
+TEST(LotpickOnWindows, LogsTheDiagnosticOfAMissingListFirstAndInOneEncoding) {
+    const std::tuple<std::wstring, std::string, UINT> cases[] = {
+        {L"nope.txt", "nope.txt", CP_ACP},
+        {L"\u0e01.txt", "\xE0\xB8\x81.txt", CP_UTF8},
+    };
+    for (const auto& [argument, name, code_page] : cases) {
+        test::ScratchDir scratch;
+        const PROCESS_INFORMATION run = start_into_one_file(argument + L" wall.bmp", "log.txt", 0);
+        ASSERT_NE(run.hProcess, nullptr);
+        WaitForSingleObject(run.hProcess, INFINITE);
+        DWORD status = 0;
+        GetExitCodeProcess(run.hProcess, &status);
+        CloseHandle(run.hThread);
+        CloseHandle(run.hProcess);
+        EXPECT_EQ(status, 1u) << name;
+        EXPECT_EQ(read_file("log.txt"), "lotpick: cannot read list '" + name + "': " +
+                                            system_wording(ERROR_FILE_NOT_FOUND, code_page) + "\r\nFile: " + name +
+                                            " not found");
+    }
 }
 
 // Ctrl-C while the run waits to move its copy over a destination another
@@ -282,7 +324,7 @@ TEST(LotpickOnWindows, CtrlCDuringTheCopyLeavesTheOldDestinationAndNoTemporaryFi
     write_file("wall.txt", "old");
     auto other = std::make_unique<test::ExclusiveHold>("wall.txt");
     ASSERT_TRUE(other->is_held());
-    const PROCESS_INFORMATION run = start_in_own_console("list.txt wall.bmp", "output");
+    const PROCESS_INFORMATION run = start_into_one_file(L"list.txt wall.bmp", "output", CREATE_NEW_CONSOLE);
     ASSERT_NE(run.hProcess, nullptr);
     const std::string temporary = "lotpick-" + std::to_string(run.dwProcessId) + ".tmp";
     for (int waited = 0; waited < 200 && !fs::exists(temporary); ++waited) Sleep(10);

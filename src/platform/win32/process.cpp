@@ -1,11 +1,14 @@
 // The Win32 platform layer, the process: the clock, the command line and
 // standard output, its messages shown on a console as the characters they
-// stand for, and a stream's lock held for a run of lines.
+// stand for and written elsewhere in one encoding, and a stream's lock held
+// for a run of lines.
 
 #include "platform/platform.h"
 
 #include "command_line.h"
 #include "platform/win32/names.h"
+
+#include <algorithm>
 
 #include <io.h>
 
@@ -35,6 +38,23 @@ std::wstring console_text(std::span<const MessagePart> parts) {
     return text;
 }
 
+// Into a file or a pipe a name goes in its own bytes, which a script reading
+// the output matches, and the rest of its line in the same encoding, so that
+// no line mixes two: the system's wording comes in the ANSI code page, and
+// beside a UTF-8 name it becomes UTF-8. So does a name in the ANSI code page
+// in the rare line that holds one of each.
+std::string file_text(std::span<const MessagePart> parts) {
+    const auto is_utf8 = [](const MessagePart& part) { return part.is_name && win32::is_utf8_name(part.text); };
+    const bool utf8 = std::any_of(parts.begin(), parts.end(), is_utf8);
+    std::string message;
+    for (const MessagePart& part : parts) {
+        if (!utf8 || is_utf8(part)) message.append(part.text);
+        else if (part.is_name) message += win32::utf8_text(win32::wide_name(part.text));
+        else message += win32::utf8_text(win32::wide_text(part.text, CP_ACP));
+    }
+    return message;
+}
+
 }  // namespace
 
 std::uint32_t tick_count() { return GetTickCount(); }
@@ -55,12 +75,16 @@ std::optional<std::vector<std::string>> command_line_arguments() {
 void buffer_standard_output() { std::setvbuf(stdout, nullptr, _IOFBF, 256); }
 
 // What the stream holds already goes out first, so that lines keep their order.
+// Into a file the C runtime buffers standard error too, and would write a
+// diagnostic at the end of the process, after what standard output holds
+// then ("File: ... not found", which ends no line): it goes out at once and
+// whole, as on a console and on POSIX.
 bool write_message(std::FILE* stream, std::span<const MessagePart> parts) {
     const HANDLE console = console_of(stream);
     if (console == nullptr) {
-        std::string message;
-        for (const MessagePart& part : parts) message.append(part.text);
-        return std::fwrite(message.data(), 1, message.size(), stream) == message.size();
+        const std::string message = file_text(parts);
+        return std::fwrite(message.data(), 1, message.size(), stream) == message.size() &&
+               (stream != stderr || std::fflush(stream) == 0);
     }
     const std::wstring text = console_text(parts);
     DWORD written = 0;
