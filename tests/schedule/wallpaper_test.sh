@@ -116,8 +116,17 @@ run() {
     [[ $status != 0 ]] || check wallpaper "the ${told##*.}" "$(contents "$scratch/my pictures/$told")"
 }
 
+# The system's commands that the wrapper and this test start, alone in a
+# folder of their own: nothing else the machine has installed (a real feh,
+# ps or gsettings) can answer where a row has no stand-in.
+mkdir -p "$scratch/system"
+for tool in awk cat chmod cp cut dash env find grep id kill ln ls mkdir mktemp mv realpath rm sed sh sleep sort \
+    tee tr uname; do
+    ! command -v "$tool" >/dev/null || ln -s "$(command -v "$tool")" "$scratch/system/$tool"
+done
+
 make_stand_ins
-PATH="$scratch/desktop:$scratch/bin:${lotpick%/*}:$PATH"
+PATH="$scratch/desktop:$scratch/bin:${lotpick%/*}:$scratch/system"
 export PATH CALLS="$scratch/calls"
 unset LOTPICK LOTPICK_APPLY XDG_CURRENT_DESKTOP STAND_IN_FAILS SAYS XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS
 
