@@ -25,4 +25,17 @@ bool link_unnamed(int fd, const std::string& path);
 // by reading and writing.
 std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most);
 
+// One write(2), as the C library's write makes it, less the cost of a
+// cancellation point where that costs more than the system call's own
+// instructions: a run that prints a million lines makes a million of them.
+// The count written, or -1 with errno set.
+long write_once(int fd, const char* from, std::size_t count);
+
+// Puts what was written to `fd` on the disk itself, past the drive's own
+// cache where the system can: the data and what it takes to read it back (the
+// size) with sync_data, the file's every attribute with sync_all. False with
+// errno set.
+bool sync_data(int fd);
+bool sync_all(int fd);
+
 }  // namespace lotpick::platform::posix
