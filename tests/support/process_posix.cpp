@@ -38,6 +38,18 @@ void redirect_standard_streams(const std::filesystem::path& out, const std::file
 
 // The limit alone is the test: the signal it raises keeps its default action
 // unless the program under test changes that itself.
+// Every signal at its default action and none blocked, as in a program
+// started from a terminal, whatever the test runner was started with: a job
+// started in the background (with & or nohup) ignores SIGINT or SIGHUP, which
+// a run then inherits and keeps, and a run signalled by a test would go on.
+void restore_default_signals() {
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (signal != SIGKILL && signal != SIGSTOP) ::signal(signal, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 void limit_file_size(std::uint64_t bytes) {
     const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
@@ -104,6 +116,7 @@ void wait_at_gate(int gate) {
         else ::unsetenv(name.c_str());
     }
     redirect_standard_streams(child.out, child.err);
+    restore_default_signals();
     if (options.file_size_limit) limit_file_size(*options.file_size_limit);
     if (options.unprivileged) drop_root_rights();
     std::vector<char*> args;
