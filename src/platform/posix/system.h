@@ -25,10 +25,10 @@ bool link_unnamed(int fd, const std::string& path);
 // by reading and writing.
 std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most);
 
-// One write(2), as the C library's write makes it, less the cost of a
-// cancellation point where that costs more than the system call's own
-// instructions: a run that prints a million lines makes a million of them.
-// The count written, or -1 with errno set.
+// One write(2): the count written, or -1 with errno set. Where the C
+// library's write is also a point of thread cancellation, which costs more
+// than the rest of it, the call is made without: a run that prints a million
+// lines makes a million of them.
 long write_once(int fd, const char* from, std::size_t count);
 
 // Puts what was written to `fd` on the disk itself, past the drive's own
