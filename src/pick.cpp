@@ -94,18 +94,20 @@ int finish(const Console& console, int status) {
 // The redraw lines of a plan, "Selecting new file K": the generator seeded
 // again gives the same indexes, so none of them had to be kept. A run over a
 // long list that is nearly all done prints a million of these, so the number
-// is formatted by hand and a line costs little more than its write.
+// is formatted by hand and each line goes out in a write of its own, after
+// what the stream holds: a line costs little more than its write.
 void print_redraws(const Console& console, std::uint32_t seed, std::int32_t n, std::int32_t redraws) {
     constexpr std::string_view text = "Selecting new file ";
     char line[text.size() + 16];
     text.copy(line, text.size());
     seed_generator(seed);
-    const platform::StreamHold hold(console.out);
+    flush_line(console);
+    const platform::LineWriter out(console.out);
     for (std::int32_t i = 0; i < redraws; ++i) {
         char* end = std::to_chars(line + text.size(), line + sizeof line - 1, draw_pick_index(n)).ptr;
         *end++ = '\n';
-        std::fwrite(line, 1, static_cast<std::size_t>(end - line), console.out);
-        flush_line(console);
+        if (!out.write({line, static_cast<std::size_t>(end - line)}) && console.write_error == 0)
+            console.write_error = errno != 0 ? errno : EIO;
     }
 }
 

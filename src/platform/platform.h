@@ -158,19 +158,21 @@ struct MessagePart {
 // write failed.
 bool write_message(std::FILE* stream, std::span<const MessagePart> parts);
 
-// While it lives, this thread holds the lock of `stream`, taken once for a
-// long run of lines instead of for every write, flush and error check: in a
-// process that has started a thread, the C runtime takes it with an atomic
-// operation each time. Nothing else may write to the stream meanwhile.
-class StreamHold {
+// Lines that each reach the file under `stream` at once, in a write of their
+// own that passes by the stream's buffer: a long run of them costs its writes
+// and little else, where the C runtime's locking, flushing and error state
+// would cost three times as much again. Made once the stream holds nothing
+// more to write; nothing else may write to the stream while it is in use. On
+// Windows a stream in text mode gets a CR before each LF, as the C runtime
+// writes it. A stream with no file under it fails every write.
+class LineWriter {
 public:
-    explicit StreamHold(std::FILE* stream);
-    StreamHold(const StreamHold&) = delete;
-    StreamHold& operator=(const StreamHold&) = delete;
-    ~StreamHold();
+    explicit LineWriter(std::FILE* stream);
+    // False, errno set, when the write failed.
+    bool write(std::string_view line) const;
 
 private:
-    std::FILE* stream_;
+    int fd_;
 };
 
 // A write that fails, past the process's file size limit or into a pipe

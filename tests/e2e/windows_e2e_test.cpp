@@ -327,14 +327,17 @@ TEST(LotpickOnWindows, CtrlCDuringTheCopyLeavesTheOldDestinationAndNoTemporaryFi
     const PROCESS_INFORMATION run = start_into_one_file(L"list.txt wall.bmp", "output", CREATE_NEW_CONSOLE);
     ASSERT_NE(run.hProcess, nullptr);
     const std::string temporary = "lotpick-" + std::to_string(run.dwProcessId) + ".tmp";
-    for (int waited = 0; waited < 200 && !fs::exists(temporary); ++waited) Sleep(10);
+    // However long Wine takes to start the run: until the copy is under way,
+    // or the run has ended without one.
+    while (!fs::exists(temporary) && WaitForSingleObject(run.hProcess, 10) == WAIT_TIMEOUT) continue;
     EXPECT_TRUE(fs::exists(temporary)) << "the copy was never under way";
 
     const std::string lotpick = test::lotpick_binary();
     const std::string send = lotpick.substr(0, lotpick.find_last_of('\\') + 1) + "lotpick_send_ctrl_c.exe";
     const test::ProcessResult sent = test::run_process({send, std::to_string(run.dwProcessId)}, {});
     EXPECT_EQ(sent.status, 0) << sent.err;
-    const DWORD ended = WaitForSingleObject(run.hProcess, 5000);
+    // Only a run that never ends meets the limit.
+    const DWORD ended = WaitForSingleObject(run.hProcess, 120000);
     if (ended != WAIT_OBJECT_0) TerminateProcess(run.hProcess, 99);
     CloseHandle(run.hThread);
     CloseHandle(run.hProcess);

@@ -27,6 +27,11 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// A wait that gives up at last, not one that waits for good: its 200 pauses
+// of 10 ms take far longer than two seconds on a busy machine under Wine,
+// but nowhere near this.
+constexpr auto gives_up_within = 60s;
+
 TEST(Win32DoneList, GivesUpOnAListThatStaysHeldAfterAboutTwoSeconds) {
     test::ScratchDir scratch;
     test::write_file("DoneList", "a.txt");
@@ -38,7 +43,7 @@ TEST(Win32DoneList, GivesUpOnAListThatStaysHeldAfterAboutTwoSeconds) {
         ASSERT_TRUE(failure);
         EXPECT_FALSE(failure->reason.empty());
         EXPECT_GE(Clock::now() - started, 1500ms);
-        EXPECT_LE(Clock::now() - started, 6s);
+        EXPECT_LE(Clock::now() - started, gives_up_within);
 
         started = Clock::now();
         EXPECT_FALSE(test::load_whole_file("DoneList", Reading::done_list).bytes);
@@ -73,7 +78,7 @@ TEST(Win32CopyFileAtomically, WaitsAboutTwoSecondsForAHeldTargetThenLeavesIt) {
         other.reset();
         EXPECT_EQ(failure.has_value(), !c.held_for);
         EXPECT_GE(took, c.held_for.value_or(1500ms));
-        EXPECT_LE(took, 6s);
+        EXPECT_LE(took, gives_up_within);
         EXPECT_EQ(test::read_file("target"), c.target);
         EXPECT_EQ(test::list_dir(scratch.path()), "source\ntarget\n");
     }

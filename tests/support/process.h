@@ -44,8 +44,9 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
 std::vector<ProcessResult> run_processes_at_once(const std::vector<std::vector<std::string>>& argvs,
                                                  const ProcessOptions& options);
 
-// Starts the program, polls `ready` with its process id until it says yes,
-// sends it `signal` and collects the result (POSIX only).
+// Starts the program, polls `ready` with its process id, each time while the
+// program is stopped, until it says yes, sends it `signal` and collects the
+// result (POSIX only).
 ProcessResult run_and_signal(const std::vector<std::string>& argv, const ProcessOptions& options, int signal,
                              const std::function<bool(int pid)>& ready);
 

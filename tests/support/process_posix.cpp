@@ -38,6 +38,18 @@ void redirect_standard_streams(const std::filesystem::path& out, const std::file
 
 // The limit alone is the test: the signal it raises keeps its default action
 // unless the program under test changes that itself.
+// Every signal at its default action and none blocked, as in a program
+// started from a terminal, whatever the test runner was started with: a job
+// started in the background (with & or nohup) ignores SIGINT or SIGHUP, which
+// a run then inherits and keeps, and a run signalled by a test would go on.
+void restore_default_signals() {
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (signal != SIGKILL && signal != SIGSTOP) ::signal(signal, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 void limit_file_size(std::uint64_t bytes) {
     const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
@@ -104,6 +116,7 @@ void wait_at_gate(int gate) {
         else ::unsetenv(name.c_str());
     }
     redirect_standard_streams(child.out, child.err);
+    restore_default_signals();
     if (options.file_size_limit) limit_file_size(*options.file_size_limit);
     if (options.unprivileged) drop_root_rights();
     std::vector<char*> args;
@@ -169,20 +182,30 @@ std::vector<ProcessResult> run_processes_at_once(const std::vector<std::vector<s
     return results;
 }
 
+// `ready` is asked while the child is stopped, so that what it sees still
+// holds when the signal comes: a child left running between the look and the
+// signal may, on a busy machine, finish what the signal was meant to cut off.
 ProcessResult run_and_signal(const std::vector<std::string>& argv, const ProcessOptions& options, int signal,
                              const std::function<bool(int pid)>& ready) {
     const Child child = start_child(argv, options);
     if (child.pid < 0) return {};
-    // Looked at without reaping: a child that ends before it is ready is
-    // collected as it ended, unsignalled.
-    siginfo_t ended{};
-    while (!ready(child.pid)) {
-        if (::waitid(P_PID, static_cast<id_t>(child.pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0)
-            return collect(child, options);
+    const auto id = static_cast<id_t>(child.pid);
+    for (;;) {
+        ::kill(child.pid, SIGSTOP);
+        // Stopped, or ended first: looked at without reaping an end, which
+        // is collected as it ended, unsignalled.
+        siginfo_t state{};
+        while (::waitid(P_PID, id, &state, WSTOPPED | WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+        }
+        if (state.si_code != CLD_STOPPED) return collect(child, options);
+        while (::waitid(P_PID, id, &state, WSTOPPED) != 0 && errno == EINTR) {
+        }
+        const bool now = ready(child.pid);
+        if (now) ::kill(child.pid, signal);
+        ::kill(child.pid, SIGCONT);
+        if (now) return collect(child, options);
         ::usleep(200);
     }
-    ::kill(child.pid, signal);
-    return collect(child, options);
 }
 
 // The build's lotpick, or the one LOTPICK_TEST_BINARY names: a copy of the

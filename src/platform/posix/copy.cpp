@@ -1,7 +1,8 @@
 // The POSIX platform layer, the copy: the picked file goes to a temporary
-// file beside the destination, which is then renamed over it. Where the
-// system can (Linux), the temporary has no name until it is complete, so that
-// a run ended at any moment, by any signal or a crash, leaves nothing behind.
+// file beside the destination, which is synced and then renamed over it.
+// Where the system can (Linux), the temporary has no name until it is
+// complete, so that a run ended at any moment, by any signal or a crash,
+// leaves nothing behind.
 
 #include "platform/posix/posix.h"
 #include "platform/posix/system.h"
@@ -199,7 +200,12 @@ std::optional<Failure> copy_file_atomically(const std::string& source, const std
     if (!copy.is_open()) return failure_from_errno();
     if (!copy_bytes(from.get(), copy.fd(), info)) return failure_from_errno();
     if (::fchmod(copy.fd(), mode_for(*final_target, info)) != 0) return failure_from_errno();
+    // The bytes reach the disk before the name does: a rename that a power
+    // cut keeps over a copy it loses would leave an empty destination.
+    if (!sync_all(copy.fd())) return failure_from_errno();
     if (!copy.commit(*final_target)) return failure_from_errno();
+    // Until its folder is synced, a power cut can undo the rename.
+    if (!sync_directory(directory_of(*final_target))) return failure_from_errno();
     return std::nullopt;
 }
 

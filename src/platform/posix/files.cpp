@@ -2,6 +2,7 @@
 // append to the done list, and where the done list lives.
 
 #include "platform/posix/posix.h"
+#include "platform/posix/system.h"
 
 #include <cstring>
 
@@ -58,6 +59,12 @@ bool write_fully(int fd, const char* from, std::size_t count) {
     return true;
 }
 
+bool sync_directory(const std::string& directory) {
+    const FileDescriptor fd(open_retrying(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY));
+    if (!fd.is_open()) return errno == EACCES;
+    return sync_all(fd.get()) || errno == EINVAL;
+}
+
 }  // namespace posix
 
 struct InputState {
@@ -99,7 +106,9 @@ int open_for_append(const char* path, bool& created) {
 bool write_record(int fd, off_t size, std::string_view record) {
     std::string line = size > 0 ? "\r\n" : "";
     line.append(record);
-    if (write_fully(fd, line.data(), line.size())) return true;
+    // On the disk before the copy starts, so that after a power cut no copy
+    // is there without its record.
+    if (write_fully(fd, line.data(), line.size()) && sync_data(fd)) return true;
     // Half an entry would merge with the next one; take it back.
     const int error = errno;
     static_cast<void>(::ftruncate(fd, size) == 0);
@@ -177,7 +186,9 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
         // one waited for the lock: a record written now would be lost.
         if (info.st_nlink == 0) continue;
         if (write_record(fd.get(), info.st_size, record)) {
-            if (!fd.close_checked()) return failure_from_errno();
+            // A done list this run made is found after a power cut only once
+            // its name is on the disk too.
+            if (!fd.close_checked() || (created && !sync_directory(""))) return failure_from_errno();
             return std::nullopt;
         }
         const Failure failure = failure_from_errno();

@@ -58,6 +58,13 @@ ssize_t read_fully(int fd, char* into, std::size_t wanted, std::optional<std::ui
 
 bool write_fully(int fd, const char* from, std::size_t count);
 
+// Puts the names in `directory` ("" for the current one) on the disk, so that
+// a file just made or renamed there is still found under its name after a
+// power cut. True also where the system offers no way: a folder that may be
+// written but not read cannot be opened to be synced, and some file systems
+// take no sync of a folder (EINVAL). False with errno set when the sync failed.
+bool sync_directory(const std::string& directory);
+
 // While it lives, SIGINT, SIGTERM or SIGHUP first removes the file at `path`
 // and then ends the process as the signal would have. A signal the process
 // was started ignoring stays ignored. One at a time.

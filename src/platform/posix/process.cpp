@@ -3,6 +3,7 @@
 // unannounced.
 
 #include "platform/posix/posix.h"
+#include "platform/posix/system.h"
 
 #include <climits>
 #include <cstring>
@@ -83,9 +84,17 @@ bool write_message(std::FILE* stream, std::span<const MessagePart> parts) {
     return std::fwrite(message.data(), 1, message.size(), stream) == message.size();
 }
 
-StreamHold::StreamHold(std::FILE* stream) : stream_(stream) { ::flockfile(stream_); }
+LineWriter::LineWriter(std::FILE* stream) : fd_(::fileno(stream)) {}
 
-StreamHold::~StreamHold() { ::funlockfile(stream_); }
+// A line goes out whole in one write, but for a signal or a full pipe; the
+// rest of it then follows.
+bool LineWriter::write(std::string_view line) const {
+    const long put = posix::write_once(fd_, line.data(), line.size());
+    if (put == static_cast<long>(line.size())) return true;
+    if (put < 0 && errno != EINTR) return false;
+    const auto done = static_cast<std::size_t>(put < 0 ? 0 : put);
+    return posix::write_fully(fd_, line.data() + done, line.size() - done);
+}
 
 // SIGXFSZ would kill the run in the middle of the copy, and SIGPIPE in the
 // middle of its redraws when standard output is a pipe whose reader has gone

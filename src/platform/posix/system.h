@@ -25,4 +25,17 @@ bool link_unnamed(int fd, const std::string& path);
 // by reading and writing.
 std::uint64_t copy_in_kernel(int from, int to, std::uint64_t most);
 
+// One write(2): the count written, or -1 with errno set. Where the C
+// library's write is also a point of thread cancellation, which costs more
+// than the rest of it, the call is made without: a run that prints a million
+// lines makes a million of them.
+long write_once(int fd, const char* from, std::size_t count);
+
+// Puts what was written to `fd` on the disk itself, past the drive's own
+// cache where the system can: the data and what it takes to read it back (the
+// size) with sync_data, the file's every attribute with sync_all. False with
+// errno set.
+bool sync_data(int fd);
+bool sync_all(int fd);
+
 }  // namespace lotpick::platform::posix

@@ -1,7 +1,7 @@
 // The Win32 platform layer, the copy: the picked file goes to a temporary
-// file beside the destination, which is then moved over it. Devices and
-// directories are never copied from or replaced, and a console control event
-// leaves the old destination and no temporary file.
+// file beside the destination, which is flushed to the disk and then moved
+// over it. Devices and directories are never copied from or replaced, and a
+// console control event leaves the old destination and no temporary file.
 
 #include "platform/win32/win32.h"
 
@@ -101,7 +101,17 @@ public:
     bool fill(const std::wstring& source, DWORD source_attributes) const {
         if (!CopyFileExW(source.c_str(), path_.c_str(), stop_after_control_event, nullptr, nullptr, 0)) return false;
         const DWORD kept = source_attributes & carried_attributes;
-        return SetFileAttributesW(path_.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
+        return SetFileAttributesW(path_.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL) != 0 && flush();
+    }
+
+    // The bytes reach the disk before the name does: a move that a power cut
+    // keeps over a copy it loses would leave an empty destination. The
+    // system's cache of a file is one for all its handles, so a handle of
+    // its own flushes what the copy wrote.
+    bool flush() const {
+        const FileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file.is_open() && FlushFileBuffers(file.get());
     }
 
     // Another run's move onto the same target, or a program that has it open
@@ -112,7 +122,9 @@ public:
                 SetLastError(ERROR_OPERATION_ABORTED);
                 return false;
             }
-            if (MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+            // Write-through: the move is on the disk, its folder's names
+            // with it, before the run says it copied.
+            if (MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
             const DWORD error = GetLastError();
             if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == sharing_retries)
                 return false;

@@ -118,7 +118,10 @@ std::optional<Failure> append_record(const std::string& path, std::string_view r
     std::string line = end.QuadPart > 0 ? "\r\n" : "";
     line.append(record);
     DWORD put = 0;
-    if (WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &put, nullptr) && put == line.size())
+    // On the disk before the copy starts, so that after a power cut no copy
+    // is there without its record. NTFS commits the file's making with it.
+    if (WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &put, nullptr) && put == line.size() &&
+        FlushFileBuffers(file.get()))
         return std::nullopt;
     const Failure failure = failure_from();
     // Half an entry would merge with the next one; take it back.

@@ -1,7 +1,7 @@
 // The Win32 platform layer, the process: the clock, the command line and
 // standard output, its messages shown on a console as the characters they
-// stand for and written elsewhere in one encoding, and a stream's lock held
-// for a run of lines.
+// stand for and written elsewhere in one encoding, and lines written past
+// the stream's buffer.
 
 #include "platform/platform.h"
 
@@ -93,9 +93,14 @@ bool write_message(std::FILE* stream, std::span<const MessagePart> parts) {
            written == text.size();
 }
 
-StreamHold::StreamHold(std::FILE* stream) : stream_(stream) { _lock_file(stream_); }
+LineWriter::LineWriter(std::FILE* stream) : fd_(_fileno(stream)) {}
 
-StreamHold::~StreamHold() { _unlock_file(stream_); }
+// _write gives each LF its CR where the descriptor is in text mode, as the
+// stream would, and says how many of the line's own bytes it wrote.
+bool LineWriter::write(std::string_view line) const {
+    const auto size = static_cast<unsigned>(line.size());
+    return _write(fd_, line.data(), size) == static_cast<int>(size);
+}
 
 // Windows has no file size limit signal and no SIGPIPE: a write that does
 // not fit, or goes to a pipe whose reader has gone, fails and is reported.
