@@ -168,6 +168,14 @@ bool holds_back(int pid, int signal) {
     return false;
 }
 
+// Whether process `pid` is an emulator running the build for another
+// processor (qemu-user), which holds a signal until it chooses to deliver it.
+bool is_emulator(int pid) {
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    return program.filename().string().rfind("qemu-", 0) == 0;
+}
+
 TEST(LotpickOnPosix, AnInterruptedCopyLeavesTheOldDestinationAndNoTemporaryFile) {
     if (!std::filesystem::exists("/proc/self/fd")) GTEST_SKIP() << "no /proc here to see the copy's temporary in";
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -181,11 +189,14 @@ TEST(LotpickOnPosix, AnInterruptedCopyLeavesTheOldDestinationAndNoTemporaryFile)
         }
         write_file("list.txt", "big.bin\n");
         write_file("wall.bin", "old wallpaper");
+        bool emulated = false;
         const auto run = test::run_and_signal({test::lotpick_binary(), "list.txt", "wall.bin"}, seeded("1"), signal,
                                               [&](int pid) {
+                                                  emulated = is_emulator(pid);
                                                   return holds_temporary_in(pid, scratch.path()) &&
                                                          !holds_back(pid, signal);
                                               });
+        if (emulated) GTEST_SKIP() << "an emulator passes a signal on when it likes, after the copy is in place too";
         EXPECT_EQ(run.signal, signal);
         EXPECT_EQ(read_file("wall.bin"), "old wallpaper") << signal;
         EXPECT_EQ(test::list_dir(scratch.path()), "DoneList\nbig.bin\nlist.txt\nwall.bin\n") << signal;
